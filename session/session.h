@@ -44,6 +44,8 @@ struct FormState {
   std::string productText;              // 2006
   std::string identificationText;       // 2007
   std::string pairedText;               // 2008
+
+  bool operator==(const FormState&) const = default;
 };
 
 class Session : public CSerialPortListener {
