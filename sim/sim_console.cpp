@@ -1,0 +1,114 @@
+#include "sim/sim_console.h"
+
+#include <charconv>
+#include <sstream>
+#include <vector>
+
+namespace setwright::sim {
+
+namespace {
+
+constexpr uint32_t kDefaultCycleOffMs = 1000;
+
+std::vector<std::string> Words(std::string_view line) {
+  std::vector<std::string> words;
+  std::istringstream in{std::string(line)};
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+
+std::string Lines(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const auto& line : lines) out += line + "\n";
+  return out;
+}
+
+}  // namespace
+
+std::string SimConsole::Help() {
+  return "commands: on, off, cycle [MS], show, status, set KEY=VALUE, pair HOST,\n"
+         "          fault [NAME[=VALUE] [off] | clear], help, quit\n"
+         "faults:   product=MODEL wrong-banner refuse=KEY silent split=N[/GAP] slow=MS\n"
+         "          double-ack cut-end=N id=on|off no-del no-paired\n";
+}
+
+SimConsole::Result SimConsole::Execute(std::string_view line) {
+  const std::vector<std::string> words = Words(line);
+  if (words.empty()) return {};
+  const std::string& command = words[0];
+  const size_t args = words.size() - 1;
+
+  if (command == "quit" && args == 0) return {"", true};
+  if (command == "help") return {Help()};
+  if (command == "on" && args == 0) {
+    device_.SetPower(true);
+    return {"power on\n"};
+  }
+  if (command == "off" && args == 0) {
+    device_.SetPower(false);
+    return {"power off\n"};
+  }
+  if (command == "cycle" && args <= 1) {
+    uint32_t offMs = kDefaultCycleOffMs;
+    if (args == 1) {
+      const std::string& text = words[1];
+      auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), offMs);
+      if (ec != std::errc() || end != text.data() + text.size()) {
+        return {"cycle needs a time in ms\n"};
+      }
+    }
+    device_.PowerCycle(offMs);
+    return {"power off, on again in " + std::to_string(offMs) + " ms\n"};
+  }
+  if (command == "show" && args == 0) {
+    std::vector<std::string> out;
+    for (const auto& [key, value] : device_.Settings()) out.push_back(key + "=" + value);
+    return {Lines(out)};
+  }
+  if (command == "status" && args == 0) {
+    std::vector<std::string> out = {
+        "model " + device_.Name(), std::string("power ") + (device_.Powered() ? "on" : "off"),
+        std::string("program mode ") + (device_.InProgramMode() ? "yes" : "no")};
+    for (const auto& host : device_.PairedHosts()) out.push_back("paired " + host);
+    for (const auto& fault : DescribeFaults(device_.Options())) out.push_back("fault " + fault);
+    return {Lines(out)};
+  }
+  if (command == "set" && args == 1) {
+    const std::string& assignment = words[1];
+    const size_t eq = assignment.find('=');
+    if (eq == std::string::npos || eq == 0) return {"set needs KEY=VALUE\n"};
+    const std::string key = assignment.substr(0, eq);
+    bool known = false;
+    for (const auto& setting : device_.Settings()) known = known || setting.first == key;
+    if (!known) return {"no setting " + key + " on " + device_.Name() + "\n"};
+    device_.SetSetting(key, assignment.substr(eq + 1));
+    return {key + "=" + device_.Setting(key) + "\n"};
+  }
+  if (command == "pair" && args == 1) {
+    device_.AddPairedHost(words[1]);
+    return {"paired " + words[1] + "\n"};
+  }
+  if (command == "fault" && args <= 2) {
+    DeviceOptions options = device_.Options();
+    if (args == 0) {
+      const auto faults = DescribeFaults(options);
+      return {faults.empty() ? "no faults\n" : Lines(faults)};
+    }
+    if (args == 1 && words[1] == "clear") {
+      DeviceOptions cleared;
+      cleared.entryWindowMs = options.entryWindowMs;
+      cleared.restartMs = options.restartMs;
+      device_.SetOptions(cleared);
+      return {"no faults\n"};
+    }
+    if (args == 2 && words[2] != "off") return {"fault NAME off, or fault NAME[=VALUE]\n"};
+    std::string error;
+    if (!ApplyFault(options, words[1], args == 1, &error)) return {error + "\n"};
+    device_.SetOptions(options);
+    const auto faults = DescribeFaults(options);
+    return {faults.empty() ? "no faults\n" : Lines(faults)};
+  }
+  return {"unknown command: " + std::string(line) + " (try help)\n"};
+}
+
+}  // namespace setwright::sim

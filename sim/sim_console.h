@@ -1,0 +1,38 @@
+// The console of setwright-sim: one command per line, acting on one simulated device.
+//
+//   on | off            the power switch
+//   cycle [MS]          off, then on again MS ms later (default 1000)
+//   show                the stored settings as KEY=VALUE lines
+//   status              power, program mode, paired hosts and the faults switched on
+//   set KEY=VALUE       store a value as it is, unchecked (for values a unit would refuse)
+//   pair HOST           add a paired host (models that keep paired hosts)
+//   fault               list the faults switched on
+//   fault NAME[=VALUE]  switch a fault on (see device_options.h for the names)
+//   fault NAME off      switch it off again; "fault clear" switches all off
+//   help | quit
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "sim/sim_device.h"
+
+namespace setwright::sim {
+
+class SimConsole {
+ public:
+  explicit SimConsole(SimDevice& device) : device_(device) {}
+
+  struct Result {
+    std::string output;  // lines ending in "\n"; empty when there is nothing to say
+    bool quit = false;
+  };
+  Result Execute(std::string_view line);
+
+  static std::string Help();
+
+ private:
+  SimDevice& device_;
+};
+
+}  // namespace setwright::sim
