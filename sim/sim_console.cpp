@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 namespace setwright::sim {
@@ -24,6 +25,63 @@ std::string Lines(const std::vector<std::string>& lines) {
 }
 
 }  // namespace
+
+std::string SimUsage() {
+  std::string models;
+  for (const auto& name : SimDevice::ModelNames()) models += " " + name;
+  return "usage: setwright-sim --model NAME [--port N] [--bind ADDR] [--off] [--quit-on-eof]\n"
+         "                     [[--fault] FAULT...]\n"
+         "models:" +
+         models + "\n" + SimConsole::Help();
+}
+
+bool ParseSimArgs(const std::vector<std::string>& args, SimArgs* out, std::string* error) {
+  SimArgs parsed;
+  auto fail = [&](std::string text) {
+    if (error) *error = std::move(text);
+    return false;
+  };
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const bool takesValue =
+        arg == "--model" || arg == "--port" || arg == "--bind" || arg == "--fault";
+    if (takesValue && i + 1 == args.size()) return fail(arg + " needs a value");
+    if (arg == "--help" || arg == "-h") {
+      parsed.help = true;
+    } else if (arg == "--model") {
+      parsed.model = args[++i];
+    } else if (arg == "--port") {
+      const std::string& text = args[++i];
+      unsigned port = 0;
+      auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), port);
+      if (ec != std::errc() || end != text.data() + text.size() || port > 65535) {
+        return fail("--port needs a number from 0 to 65535");
+      }
+      parsed.port = static_cast<uint16_t>(port);
+    } else if (arg == "--bind") {
+      parsed.bindAddress = args[++i];
+    } else if (arg == "--off") {
+      parsed.startOff = true;
+    } else if (arg == "--quit-on-eof") {
+      parsed.quitOnEndOfInput = true;
+    } else {
+      const std::string& fault = arg == "--fault" ? args[++i] : arg;
+      if (fault.starts_with("-")) return fail("unknown option " + fault);
+      std::string reason;
+      if (!ApplyFault(parsed.options, fault, true, &reason)) return fail(reason);
+    }
+  }
+  if (parsed.help) {
+    *out = std::move(parsed);
+    return true;
+  }
+  if (parsed.model.empty()) return fail("--model is missing");
+  bool known = false;
+  for (const auto& name : SimDevice::ModelNames()) known = known || name == parsed.model;
+  if (!known) return fail("no model " + parsed.model);
+  *out = std::move(parsed);
+  return true;
+}
 
 std::string SimConsole::Help() {
   return "commands: on, off, cycle [MS], show, status, set KEY=VALUE, pair HOST,\n"

@@ -12,12 +12,30 @@
 //   help | quit
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "sim/sim_device.h"
 
 namespace setwright::sim {
+
+// setwright-sim --model NAME [--port N] [--bind ADDR] [--off] [--quit-on-eof] [FAULT...]
+// Faults are given in the text form of device_options.h, bare or after --fault.
+struct SimArgs {
+  std::string model;
+  uint16_t port = 0;  // 0: a free port
+  std::string bindAddress = "127.0.0.1";
+  bool startOff = false;
+  bool quitOnEndOfInput = false;  // by default the device keeps being served without a console
+  DeviceOptions options;
+  bool help = false;
+};
+
+// False with a reason in *error when the arguments cannot be used.
+bool ParseSimArgs(const std::vector<std::string>& args, SimArgs* out, std::string* error);
+std::string SimUsage();
 
 class SimConsole {
  public:

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "sim/sim_console.h"
 #include "sim/sim_device.h"
@@ -55,6 +56,46 @@ TEST(SimConsole, CommandsActOnTheDevice) {
   device->Advance(200);
   EXPECT_TRUE(device->Powered()) << "cycle brings the power back";
   EXPECT_TRUE(console.Execute("quit").quit);
+}
+
+TEST(SimArgs, ParsesTheCommandLine) {
+  struct Case {
+    std::vector<std::string> args;
+    bool valid;
+    const char* faults;  // the faults switched on, joined by blanks
+  };
+  const Case cases[] = {
+      {{"--model", "KN-610K/PQ"}, true, ""},
+      {{"--model", "KN-610K/PQ", "--port", "7000", "--off", "silent", "--fault", "slow=90"},
+       true,
+       "silent slow=90 "},
+      {{}, false, ""},
+      {{"--model", "KN-610K"}, false, ""},
+      {{"--model"}, false, ""},
+      {{"--model", "MR-310SKB", "--port", "70000"}, false, ""},
+      {{"--model", "MR-310SKB", "--verbose"}, false, ""},
+      {{"--model", "MR-310SKB", "split=1"}, false, ""},
+      {{"--help"}, true, ""},
+  };
+  for (const auto& c : cases) {
+    SimArgs args;
+    std::string error;
+    SCOPED_TRACE(c.args.empty() ? "(none)" : c.args.back());
+    ASSERT_EQ(ParseSimArgs(c.args, &args, &error), c.valid) << error;
+    std::string faults;
+    for (const auto& fault : DescribeFaults(args.options)) faults += fault + " ";
+    EXPECT_EQ(faults, c.faults);
+  }
+
+  SimArgs args;
+  ASSERT_TRUE(ParseSimArgs(
+      {"--model", "MR-310SKB", "--port", "7000", "--bind", "0.0.0.0", "--off", "--quit-on-eof"},
+      &args, nullptr));
+  EXPECT_EQ(args.model, "MR-310SKB");
+  EXPECT_EQ(args.port, 7000);
+  EXPECT_EQ(args.bindAddress, "0.0.0.0");
+  EXPECT_TRUE(args.startOff);
+  EXPECT_TRUE(args.quitOnEndOfInput);
 }
 
 }  // namespace
