@@ -1,7 +1,10 @@
 // The six simulated models: entry, dump layouts, setting lines, END, DEFAULT, ESC and power.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "support_sim.h"
 
@@ -320,6 +323,50 @@ TEST(LongLine, IsRefusedWhole) {
   bench.RunTo(1500);
   EXPECT_EQ(bench.Take(), "ERR\r\n");
   EXPECT_EQ(bench.device->Setting("CMD"), "@");
+}
+
+// The simulator serves a device from a network thread while its console switches power and
+// faults; run under ThreadSanitizer this must stay quiet.
+TEST(Threads, LinkConsoleAndTimeMayCallAtOnce) {
+  class CountingLink : public IDeviceLink {
+   public:
+    void Send(const std::string& bytes) override {
+      std::lock_guard lock(mu);
+      received += bytes.size();
+    }
+    void SetModemLines(uint32_t) override {
+      std::lock_guard lock(mu);
+      ++lineChanges;
+    }
+    std::mutex mu;
+    size_t received = 0;
+    int lineChanges = 0;
+  } link;
+  auto device = SimDevice::Create("MR-320KBS");
+  device->Attach(&link);
+  device->SetPower(true, 0);
+  std::atomic<uint32_t> now{0};
+  std::thread wire([&] {
+    for (int i = 0; i < 2000; ++i) {
+      const uint32_t t = now.fetch_add(7) + 7;
+      device->OnHostBytes(i % 3 ? "P=E\r\n" : "\r\n", t);
+      device->Advance(t + 20);
+    }
+  });
+  std::thread console([&] {
+    for (int i = 0; i < 500; ++i) {
+      device->PowerCycle(5);
+      DeviceOptions options = device->Options();
+      options.doubleAck = i % 2;
+      device->SetOptions(options);
+      device->Settings();
+    }
+  });
+  wire.join();
+  console.join();
+  device->Attach(nullptr);
+  std::lock_guard lock(link.mu);
+  EXPECT_GT(link.lineChanges, 0);
 }
 
 }  // namespace
