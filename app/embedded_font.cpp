@@ -1,0 +1,73 @@
+#include "app/embedded_font.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QFile>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QStringList>
+#include <QWidget>
+
+#include "app/resources.h"
+
+namespace setwright {
+
+namespace {
+
+// The regular face gives the family; the bold face is registered too, so that bold text
+// uses its own glyphs instead of thickened regular ones.
+QString RegisterFacesOnce() {
+  static QString family;
+  if (!family.isEmpty() || QGuiApplication::instance() == nullptr) return family;
+  InitAppResources();
+  const char* const faces[] = {":/setwright/fonts/DejaVuSansMono.ttf",
+                               ":/setwright/fonts/DejaVuSansMono-Bold.ttf"};
+  for (const char* path : faces) {
+    QFile file(QString::fromLatin1(path));
+    if (!file.open(QIODevice::ReadOnly)) continue;
+    const int id = QFontDatabase::addApplicationFontFromData(file.readAll());
+    if (id < 0) continue;
+    const QStringList families = QFontDatabase::applicationFontFamilies(id);
+    if (family.isEmpty() && !families.isEmpty()) family = families.first();
+  }
+  return family;
+}
+
+}  // namespace
+
+bool EmbeddedFont::LoadFromResource() {
+  family_ = RegisterFacesOnce();
+  return !family_.isEmpty();
+}
+
+bool EmbeddedFont::MakeFont(int pixels, int style) {
+  if (family_.isEmpty()) return false;
+  QFont font(family_);
+  font.setPixelSize(pixels);
+  font.setWeight(style == kBold ? QFont::Bold : QFont::Normal);
+  font.setStyleHint(QFont::TypeWriter);
+  font_ = font;
+  return true;
+}
+
+std::optional<QFont> EmbeddedFont::MakeWindowFont(const QWidget* window) const {
+  if (!font_ || window == nullptr) return std::nullopt;
+  return font_;
+}
+
+void EmbeddedFont::ApplyToControl(QWidget* control) const {
+  const std::optional<QFont> font = MakeWindowFont(control);
+  if (!font) return;
+  if (auto* combo = qobject_cast<QComboBox*>(control)) {
+    combo->view();  // creates the drop-down list so that it is found below
+  }
+  for (QWidget* child : control->findChildren<QWidget*>()) child->setFont(*font);
+  control->setFont(*font);
+}
+
+void EmbeddedFont::Release() {
+  font_.reset();
+  family_.clear();
+}
+
+}  // namespace setwright

@@ -1,0 +1,15 @@
+// Resources compiled into the application library: the icon and the embedded font faces.
+#pragma once
+
+#include <QIcon>
+
+namespace setwright {
+
+// Makes the resources of the application library available; safe to call many times.
+// A static library's resources are not registered until this has run.
+void InitAppResources();
+
+// The application icon, used by every window of the program.
+QIcon AppIcon();
+
+}  // namespace setwright
