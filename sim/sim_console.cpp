@@ -115,8 +115,10 @@ SimConsole::Result SimConsole::Execute(std::string_view line) {
         return {"cycle needs a time in ms\n"};
       }
     }
-    device_.PowerCycle(offMs);
-    return {"power off, on again in " + std::to_string(offMs) + " ms\n"};
+    device_.SetPower(false);
+    pause_(offMs);
+    device_.SetPower(true);
+    return {"power off, on again after " + std::to_string(offMs) + " ms\n"};
   }
   if (command == "show" && args == 0) {
     std::vector<std::string> out;

@@ -13,8 +13,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "sim/sim_device.h"
@@ -39,7 +41,9 @@ std::string SimUsage();
 
 class SimConsole {
  public:
-  explicit SimConsole(SimDevice& device) : device_(device) {}
+  // pause waits the given milliseconds on the console's own clock (for "cycle").
+  SimConsole(SimDevice& device, std::function<void(uint32_t)> pause)
+      : device_(device), pause_(std::move(pause)) {}
 
   struct Result {
     std::string output;  // lines ending in "\n"; empty when there is nothing to say
@@ -51,6 +55,7 @@ class SimConsole {
 
  private:
   SimDevice& device_;
+  std::function<void(uint32_t)> pause_;
 };
 
 }  // namespace setwright::sim

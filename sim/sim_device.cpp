@@ -139,8 +139,7 @@ void SimDevice::Attach(IDeviceLink* link) {
 void SimDevice::OnHostBytes(const std::string& bytes, uint32_t nowMs) {
   {
     std::lock_guard lock(mu_);
-    now_ = nowMs;
-    RunDueEvents(nowMs);
+    TimeGiven(nowMs);
     if (powered_ && hostSpeedOk_) {
       for (char c : bytes) {
         if (c == kEsc) {
@@ -176,8 +175,7 @@ void SimDevice::OnHostBytes(const std::string& bytes, uint32_t nowMs) {
 void SimDevice::OnRts(bool, uint32_t nowMs) {
   {
     std::lock_guard lock(mu_);
-    now_ = nowMs;
-    RunDueEvents(nowMs);
+    TimeGiven(nowMs);
   }
   Flush();
 }
@@ -185,8 +183,7 @@ void SimDevice::OnRts(bool, uint32_t nowMs) {
 void SimDevice::OnLineSettings(const LineSettings& settings, uint32_t nowMs) {
   {
     std::lock_guard lock(mu_);
-    now_ = nowMs;
-    RunDueEvents(nowMs);
+    TimeGiven(nowMs);
     hostSpeedOk_ = settings.baudRate == kProgramBaud;
   }
   Flush();
@@ -195,8 +192,7 @@ void SimDevice::OnLineSettings(const LineSettings& settings, uint32_t nowMs) {
 void SimDevice::Advance(uint32_t nowMs) {
   {
     std::lock_guard lock(mu_);
-    now_ = nowMs;
-    RunDueEvents(nowMs);
+    TimeGiven(nowMs);
   }
   Flush();
 }
@@ -214,8 +210,7 @@ int SimDevice::MsUntilNextEvent(uint32_t nowMs) {
 void SimDevice::SetPower(bool on, uint32_t nowMs) {
   {
     std::lock_guard lock(mu_);
-    now_ = nowMs;
-    RunDueEvents(nowMs);
+    TimeGiven(nowMs);
     // The switch overrides a restart in progress.
     std::erase_if(events_, [](const Event& e) {
       return e.kind == Event::PowerOn || e.kind == Event::PowerOff;
@@ -230,12 +225,21 @@ void SimDevice::SetPower(bool on, uint32_t nowMs) {
 }
 
 void SimDevice::SetPower(bool on) {
-  uint32_t now;
   {
     std::lock_guard lock(mu_);
-    now = now_;
+    std::erase_if(events_, [](const Event& e) {
+      return e.kind == Event::PowerOn || e.kind == Event::PowerOff;
+    });
+    if (on) {
+      const bool wasOn = powered_;
+      PowerOnLocked(now_);
+      // The latest time given may be long past: the power-up counts from the next one.
+      if (!wasOn) poweredAtKnown_ = false;
+    } else {
+      PowerOffLocked();
+    }
   }
-  SetPower(on, now);
+  Flush();
 }
 
 void SimDevice::PowerCycle(uint32_t offMs, uint32_t nowMs) {
@@ -245,15 +249,6 @@ void SimDevice::PowerCycle(uint32_t offMs, uint32_t nowMs) {
     Schedule({Event::PowerOn, nowMs + offMs, {}});
   }
   Flush();
-}
-
-void SimDevice::PowerCycle(uint32_t offMs) {
-  uint32_t now;
-  {
-    std::lock_guard lock(mu_);
-    now = now_;
-  }
-  PowerCycle(offMs, now);
 }
 
 bool SimDevice::Powered() const {
@@ -316,6 +311,15 @@ std::string* SimDevice::Find(Settings_& settings, std::string_view key) const {
     if (k == key) return &v;
   }
   return nullptr;
+}
+
+void SimDevice::TimeGiven(uint32_t nowMs) {
+  now_ = nowMs;
+  if (!poweredAtKnown_) {
+    poweredAt_ = nowMs;
+    poweredAtKnown_ = true;
+  }
+  RunDueEvents(nowMs);
 }
 
 void SimDevice::HandleLine(const std::string& line, uint32_t now) {
@@ -478,6 +482,7 @@ void SimDevice::PowerOnLocked(uint32_t now) {
   if (powered_) return;
   powered_ = true;
   poweredAt_ = now;
+  poweredAtKnown_ = true;
   programMode_ = false;
   working_ = stored_;
   lineBuffer_.clear();

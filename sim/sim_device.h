@@ -74,12 +74,12 @@ class SimDevice : public DeviceModel {
   void Advance(uint32_t nowMs) override;
   int MsUntilNextEvent(uint32_t nowMs) override;
 
-  // The power switch. Without a time, the latest time the device was given is used.
+  // The power switch. Thrown without a time (from a console, whose clock is not the one that
+  // drives the device), the power-up counts from the next time the device is given.
   void SetPower(bool on, uint32_t nowMs);
   void SetPower(bool on);
   // Off now, on again offMs later.
   void PowerCycle(uint32_t offMs, uint32_t nowMs);
-  void PowerCycle(uint32_t offMs);
   bool Powered() const;
   bool InProgramMode() const;
   uint32_t ModemLines() const;
@@ -112,6 +112,7 @@ class SimDevice : public DeviceModel {
   };
 
   // All of these run with mu_ held.
+  void TimeGiven(uint32_t nowMs);
   void HandleLine(const std::string& line, uint32_t now);
   void HandleEmptyLine(uint32_t now);
   void HandleSetting(const std::string& line, uint32_t now);
@@ -141,6 +142,7 @@ class SimDevice : public DeviceModel {
   bool hostSpeedOk_ = true;
   uint32_t now_ = 0;
   uint32_t poweredAt_ = 0;
+  bool poweredAtKnown_ = true;
   uint32_t lastDue_ = 0;
   bool hasLastDue_ = false;
   Settings_ stored_;

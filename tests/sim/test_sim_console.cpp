@@ -17,7 +17,11 @@ struct Step {
 
 TEST(SimConsole, CommandsActOnTheDevice) {
   auto device = SimDevice::Create("MR-310SKB");
-  SimConsole console(*device);
+  std::vector<uint32_t> pauses;
+  SimConsole console(*device, [&](uint32_t ms) {
+    EXPECT_FALSE(device->Powered()) << "off while it pauses";
+    pauses.push_back(ms);
+  });
   const Step steps[] = {
       {"", ""},
       {"on", "power on\n"},
@@ -37,7 +41,8 @@ TEST(SimConsole, CommandsActOnTheDevice) {
       {"fault clear", "no faults\n"},
       {"off", "power off\n"},
       {"cycle x", "cycle needs a time in ms\n"},
-      {"cycle 200", "power off, on again in 200 ms\n"},
+      {"cycle 200", "power off, on again after 200 ms\n"},
+      {"cycle", "power off, on again after 1000 ms\n"},
       {"help", nullptr},
       {"reboot", "unknown command: reboot (try help)\n"},
   };
@@ -52,8 +57,7 @@ TEST(SimConsole, CommandsActOnTheDevice) {
     EXPECT_FALSE(result.quit);
   }
   EXPECT_EQ(device->Setting("B"), "300");
-  EXPECT_FALSE(device->Powered());
-  device->Advance(200);
+  EXPECT_EQ(pauses, (std::vector<uint32_t>{200, 1000}));
   EXPECT_TRUE(device->Powered()) << "cycle brings the power back";
   EXPECT_TRUE(console.Execute("quit").quit);
 }

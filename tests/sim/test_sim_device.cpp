@@ -302,6 +302,16 @@ TEST(Power, ModemLinesFollowPowerAndPowerOffLosesRepliesAndChanges) {
   EXPECT_TRUE(bench.device->InProgramMode());
 }
 
+TEST(Power, SwitchWithoutATimeCountsFromTheNextTimeGiven) {
+  Bench bench("TV-520KBS");
+  bench.PowerOnAndOpen(0);
+  bench.device->SetPower(false);
+  bench.device->SetPower(true);  // the device last heard of time 0
+  bench.Write("\r\n", 60000);
+  bench.RunTo(61000);
+  EXPECT_TRUE(bench.device->InProgramMode());
+}
+
 TEST(LineSpeed, DeviceHearsNothingAtAnotherSpeed) {
   Bench bench("MR-310SKB");
   bench.PowerOnAndOpen(0);
@@ -355,7 +365,8 @@ TEST(Threads, LinkConsoleAndTimeMayCallAtOnce) {
   });
   std::thread console([&] {
     for (int i = 0; i < 500; ++i) {
-      device->PowerCycle(5);
+      device->SetPower(false);
+      device->SetPower(true);
       DeviceOptions options = device->Options();
       options.doubleAck = i % 2;
       device->SetOptions(options);
