@@ -1,0 +1,39 @@
+// Linux steps of opening a local port and reading its modem lines.
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+
+#include "serial/serial_transport.h"
+
+namespace setwright::serial_detail {
+
+bool PreparePlatformPort(intptr_t handle, bool softwareFlow) {
+  const int fd = static_cast<int>(handle);
+  // Qt's lock file and TIOCEXCL do not stop every other program (TIOCEXCL is ignored for
+  // privileged ones); an flock is honoured by the usual serial tools.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return false;
+  termios tio{};
+  if (::tcgetattr(fd, &tio) != 0) return false;
+  // The terminal defaults would eat XON/XOFF bytes, turn CR into LF and echo input.
+  tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
+                                        ICRNL | IXANY);
+  if (!softwareFlow) tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF);
+  tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+  tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  tio.c_cflag |= CREAD | CLOCAL;
+  return ::tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+std::optional<uint32_t> PlatformModemLines(intptr_t handle) {
+  int bits = 0;
+  // Fails on pseudo-terminals, which have no modem lines.
+  if (::ioctl(static_cast<int>(handle), TIOCMGET, &bits) != 0) return std::nullopt;
+  uint32_t lines = 0;
+  if (bits & TIOCM_CTS) lines |= 0x10;
+  if (bits & TIOCM_DSR) lines |= 0x20;
+  if (bits & TIOCM_RNG) lines |= 0x40;
+  if (bits & TIOCM_CAR) lines |= 0x80;
+  return lines;
+}
+
+}  // namespace setwright::serial_detail

@@ -1,0 +1,158 @@
+// Network serial ports: "rfc2217://HOST:PORT", a Telnet connection with the COM Port
+// Control Option. The protocol itself is in rfc2217_protocol.*; this file moves its bytes.
+#include <cctype>
+
+#include <QHostAddress>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QUrl>
+
+#include "serial/serial_transport.h"
+
+namespace setwright::serial_detail {
+namespace {
+
+// A server that stops reading while we keep writing is treated as gone rather than
+// buffered for without end.
+constexpr qint64 kMaxPendingWrite = 64 * 1024;
+// Bytes read per step while the store's room does not limit it (before the port is ready).
+constexpr qint64 kReadChunk = 4096;
+
+class NetworkTransport : public Transport {
+ public:
+  NetworkTransport(const std::string& url, const rfc2217::PortSettings& settings,
+                   size_t storeSize, int connectTimeoutMs, ReceiveSink& sink)
+      : url_(url), client_(settings), connectTimeoutMs_(connectTimeoutMs), sink_(sink) {
+    socket_.setReadBufferSize(static_cast<qint64>(storeSize));
+    timer_.setSingleShot(true);
+    QObject::connect(&timer_, &QTimer::timeout, &socket_, [this] { Fail(); });
+    QObject::connect(&socket_, &QTcpSocket::connected, &socket_, [this] {
+      socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+      Send(client_.Start());
+    });
+    QObject::connect(&socket_, &QTcpSocket::readyRead, &socket_, [this] { Pull(); });
+    QObject::connect(&socket_, &QTcpSocket::disconnected, &socket_, [this] { Fail(); });
+    QObject::connect(&socket_, &QTcpSocket::errorOccurred, &socket_,
+                     [this](QAbstractSocket::SocketError) { Fail(); });
+  }
+
+  ~NetworkTransport() override { Close(); }
+
+  bool OpensAsynchronously() const override { return true; }
+
+  bool Open() override {
+    const QUrl url(QString::fromLocal8Bit(url_.c_str()), QUrl::StrictMode);
+    const int port = url.port(-1);
+    if (!url.isValid() || url.scheme().compare(QStringLiteral("rfc2217"), Qt::CaseInsensitive) ||
+        url.host().isEmpty() || port <= 0 || port > 65535) {
+      return false;
+    }
+    timer_.start(connectTimeoutMs_);
+    socket_.connectToHost(url.host(), static_cast<quint16>(port));
+    return true;
+  }
+
+  int Write(const char* data, int size) override {
+    if (!ready_ || finished_) return -1;
+    const std::string escaped = rfc2217::EscapeData(data, static_cast<size_t>(size));
+    if (!Send(escaped)) return -1;
+    return size;
+  }
+
+  void SetRts(bool on) override {
+    if (ready_) Send(client_.SetRts(on));
+  }
+
+  void SetBaudRate(int baudRate) override {
+    if (ready_) Send(client_.SetBaudRate(baudRate));
+  }
+
+  std::optional<uint32_t> ModemLines() override {
+    if (!ready_ || finished_) return std::nullopt;
+    return client_.ModemLines();
+  }
+
+  void Pull() override {
+    while (!finished_ && socket_.bytesAvailable() > 0) {
+      // Data before the port is ready (a banner) is dropped, as is anything pending at open.
+      const qint64 room = ready_ ? static_cast<qint64>(sink_.FreeSpace()) : kReadChunk;
+      if (room == 0) return;
+      const QByteArray raw = socket_.read(room);
+      if (raw.isEmpty()) return;
+      std::string data;
+      client_.Feed(raw.constData(), static_cast<size_t>(raw.size()), data);
+      if (!Send(client_.TakeOutput())) return;
+      if (ready_) {
+        if (!data.empty()) sink_.Receive(data.data(), data.size());
+      } else if (client_.Ready()) {
+        ready_ = true;
+        timer_.stop();
+        sink_.OpenFinished(true);
+      } else if (client_.Refused()) {
+        Fail();
+        return;
+      }
+    }
+  }
+
+  void Close() override {
+    finished_ = true;
+    timer_.stop();
+    QObject::disconnect(&socket_, nullptr, &socket_, nullptr);
+    socket_.abort();
+  }
+
+ private:
+  bool Send(const std::string& bytes) {
+    if (bytes.empty()) return true;
+    if (finished_ || socket_.state() != QAbstractSocket::ConnectedState) return false;
+    if (socket_.bytesToWrite() + static_cast<qint64>(bytes.size()) > kMaxPendingWrite) {
+      Fail();
+      return false;
+    }
+    socket_.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    socket_.flush();
+    return true;
+  }
+
+  // Ends the connection once, as a failed opening or as a lost connection.
+  void Fail() {
+    if (finished_) return;
+    finished_ = true;
+    timer_.stop();
+    if (ready_) {
+      sink_.ConnectionLost();
+    } else {
+      sink_.OpenFinished(false);
+    }
+  }
+
+  std::string url_;
+  rfc2217::Rfc2217Client client_;
+  int connectTimeoutMs_;
+  ReceiveSink& sink_;
+  QTcpSocket socket_;
+  QTimer timer_;
+  bool ready_ = false;
+  bool finished_ = false;
+};
+
+}  // namespace
+
+bool IsNetworkPortName(const std::string& name) {
+  static const std::string kScheme = "rfc2217://";
+  if (name.size() < kScheme.size()) return false;
+  for (size_t i = 0; i < kScheme.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(name[i])) != kScheme[i]) return false;
+  }
+  return true;
+}
+
+std::unique_ptr<Transport> MakeNetworkTransport(const std::string& url,
+                                                const rfc2217::PortSettings& settings,
+                                                size_t storeSize, int connectTimeoutMs,
+                                                ReceiveSink& sink) {
+  return std::make_unique<NetworkTransport>(url, settings, storeSize, connectTimeoutMs, sink);
+}
+
+}  // namespace setwright::serial_detail
