@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "serial/port_listing.h"
 #include "serial/serial_port_info.h"
@@ -20,13 +22,14 @@ double CpuSeconds() {
   return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
 }
 
-void Measure(const char* label, IPortLister& lister, double seconds) {
-  lister.List();  // first use builds caches and loads libraries
+// `call` returns the number of ports it saw.
+void Measure(const char* label, const std::function<size_t()>& call, double seconds) {
+  call();  // first use builds caches and loads libraries
   const double start = CpuSeconds();
   long calls = 0;
   size_t ports = 0;
   while (CpuSeconds() - start < seconds) {
-    ports = lister.List().size();
+    ports = call();
     ++calls;
   }
   const double perCall = (CpuSeconds() - start) / static_cast<double>(calls);
@@ -41,8 +44,23 @@ int main(int argc, char** argv) {
   setwright::SystemPortLister plain;
   setwright::CachedPortLister cached(plain, setwright::CreateDeviceNotifier());
   std::printf("goal: at most 0.2 %% of one core at 20 Hz\n");
-  Measure("plain (taken afresh)", plain, seconds);
-  Measure("cached (device notifier)", cached, seconds);
-  Measure("CSerialPortInfo (cached)", setwright::CSerialPortInfo::SystemLister(), seconds);
+  const auto listing = [](IPortLister& lister) {
+    return [&lister] { return lister.List().size(); };
+  };
+  Measure("plain (taken afresh)", listing(plain), seconds);
+  Measure("cached (device notifier)", listing(cached), seconds);
+  Measure("availablePortInfos", listing(setwright::CSerialPortInfo::SystemLister()), seconds);
+
+  // What a page does on each tick while it watches for a new port.
+  setwright::PortWatch watch(setwright::CSerialPortInfo::SystemLister());
+  watch.TakeSnapshot();
+  Measure(
+      "DetectNewPort",
+      [&watch] {
+        std::string newPortName;
+        watch.DetectNewPort(newPortName);
+        return watch.KnownPorts().size();
+      },
+      seconds);
   return 0;
 }

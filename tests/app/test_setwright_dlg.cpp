@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFontInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -322,6 +323,30 @@ TEST_F(SelectionDialogTest, PageClosedByTheUserEndsTheDialog) {
   EXPECT_EQ(pages_[3].runs, 1);
   EXPECT_EQ(result, QDialog::Rejected);
   EXPECT_FALSE(dialog->isVisible());
+}
+
+TEST_F(SelectionDialogTest, EnterPressesOkAndEscapeEndsTheDialog) {
+  const struct {
+    const char* what;
+    Qt::Key key;
+    int pageRuns;
+    bool visibleAfter;
+  } cases[] = {
+      {"Enter", Qt::Key_Return, 1, true},
+      {"keypad Enter", Qt::Key_Enter, 1, true},
+      {"Esc", Qt::Key_Escape, 0, false},
+  };
+  for (const auto& c : cases) {
+    lister_.Set({"COM1"});
+    pages_ = {};
+    auto dialog = MakeDialog();
+    dialog->show();
+    dialog->ProductList()->setCurrentIndex(3);
+    QKeyEvent press(QEvent::KeyPress, c.key, Qt::NoModifier);
+    QApplication::sendEvent(dialog.get(), &press);
+    EXPECT_EQ(pages_[3].runs, c.pageRuns) << c.what;
+    EXPECT_EQ(dialog->isVisible(), c.visibleAfter) << c.what;
+  }
 }
 
 TEST_F(SelectionDialogTest, DropDownRefreshesThePortsAndKeepsTheSelection) {
