@@ -1,0 +1,387 @@
+#include "cli/cli_run.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+#include "cli/terminal_ui.h"
+#include "serial/serial_port.h"
+#include "serial/serial_port_info.h"
+#include "session/session.h"
+
+namespace setwright::cli {
+
+namespace {
+
+// The system's listing with the command's port in it, so that a port named on the command
+// line counts as present even when no settings file names it.
+class ListingWithPort : public IPortLister {
+ public:
+  ListingWithPort(IPortLister& system, std::string port) : system_(system), port_(std::move(port)) {}
+  std::vector<SerialPortInfo> List() override {
+    std::vector<SerialPortInfo> listing = system_.List();
+    bool present = std::any_of(listing.begin(), listing.end(),
+                               [&](const SerialPortInfo& p) { return p.portName == port_; });
+    if (!present) listing.push_back({port_, "", ""});
+    return listing;
+  }
+
+ private:
+  IPortLister& system_;
+  std::string port_;
+};
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (c < 0x20 || c >= 0x7F) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04x", c);  // device text is 8-bit Latin-1
+          out += buf;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  return out + "\"";
+}
+
+// Line breaks of a shown text, kept visible on one output line.
+std::string OneLine(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\r')
+      out += "\\r";
+    else if (c == '\n')
+      out += "\\n";
+    else
+      out += c;
+  }
+  return out;
+}
+
+bool HasItem(const ModelSpec& model, DumpItem item) { return model.HasEdit(item); }
+
+bool HasIdentification(const ModelSpec& model) {
+  return HasItem(model, DumpItem::Identification) || HasItem(model, DumpItem::IdentificationLine);
+}
+
+// Dump keys of the model in dump order with the value the form shows for each.
+std::vector<std::pair<std::string, std::string>> SettingsOf(const ModelSpec& model,
+                                                            const FormState& form) {
+  std::vector<std::pair<std::string, std::string>> settings;
+  for (const DumpLine& line : model.dump) {
+    switch (line.item) {
+      case DumpItem::Setting: {
+        const ComboSetting* setting = model.FindSetting(line.key);
+        auto selected = form.selected.find(line.key);
+        std::string value;
+        if (setting && selected != form.selected.end() && selected->second >= 0 &&
+            selected->second < static_cast<int>(setting->values.size()))
+          value = setting->values[selected->second];
+        settings.emplace_back(line.key, value);
+        break;
+      }
+      case DumpItem::Delimiter:
+        settings.emplace_back("DEL", form.delimiterText);
+        break;
+      case DumpItem::Prompt:
+        settings.emplace_back("CMD", form.promptText);
+        break;
+      case DumpItem::Interval:
+        settings.emplace_back("T1", form.intervalText);
+        break;
+      default:
+        break;
+    }
+  }
+  return settings;
+}
+
+void PrintSettings(const ModelSpec& model, Session& session, bool json, std::ostream& out) {
+  FormState form = session.Form();
+  auto settings = SettingsOf(model, form);
+  if (json) {
+    out << "{\"model\": " << JsonString(model.name)
+        << ", \"product\": " << JsonString(form.productText) << ", \"identification\": "
+        << (HasIdentification(model) ? JsonString(form.identificationText) : "null")
+        << ", \"paired\": "
+        << (HasItem(model, DumpItem::PairedSection) ? JsonString(form.pairedText) : "null")
+        << ", \"settings\": {";
+    for (size_t i = 0; i < settings.size(); ++i)
+      out << (i ? ", " : "") << JsonString(settings[i].first) << ": "
+          << JsonString(settings[i].second);
+    out << "}}\n";
+  } else {
+    out << "product=" << OneLine(form.productText) << '\n';
+    if (HasIdentification(model)) out << "identification=" << OneLine(form.identificationText) << '\n';
+    if (HasItem(model, DumpItem::PairedSection)) out << "paired=" << OneLine(form.pairedText) << '\n';
+    for (const auto& [key, value] : settings) out << key << '=' << value << '\n';
+  }
+  out.flush();
+}
+
+std::string Joined(const std::vector<std::string>& values) {
+  std::string out;
+  for (const auto& v : values) out += (out.empty() ? "" : ", ") + v;
+  return out;
+}
+
+// Keys "write" accepts for the model, in write order.
+std::vector<std::string> WritableKeys(const ModelSpec& model) { return model.writeOrder; }
+
+bool IsHex(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+// What the form's boxes would let a user type; the engine's own checks follow once the
+// device's settings are in the form.
+std::optional<std::string> RefusalBeforeEntry(const ModelSpec& model, const std::string& key,
+                                              std::string& value) {
+  std::vector<std::string> keys = WritableKeys(model);
+  if (std::find(keys.begin(), keys.end(), key) == keys.end())
+    return "unknown key " + key + " for " + model.name + "; keys: " + Joined(keys);
+  if (const ComboSetting* setting = model.FindSetting(key)) {
+    if (std::find(setting->values.begin(), setting->values.end(), value) == setting->values.end())
+      return key + "=" + value + " refused; allowed values: " + Joined(setting->values);
+    return std::nullopt;
+  }
+  if (key == "DEL") {
+    for (char& c : value) {
+      if (!IsHex(c)) return "DEL=" + value + " refused; allowed: 01 to 7F (hexadecimal) or empty";
+      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    if (value.size() > 2) return "DEL=" + value + " refused; allowed: 01 to 7F (hexadecimal) or empty";
+    if (!value.empty()) {
+      int number = std::stoi(value, nullptr, 16);
+      if (number < 0x01 || number > 0x7F)
+        return "DEL=" + value + " refused; allowed: 01 to 7F (hexadecimal) or empty";
+    }
+    return std::nullopt;
+  }
+  if (key == "CMD") {
+    if (value.empty() || value.size() > 4)
+      return "CMD=" + value + " refused; allowed: 1 to 4 characters";
+    return std::nullopt;
+  }
+  if (key == "T1") {
+    std::string range = std::to_string(model.intervalMin) + " to " + std::to_string(model.intervalMax);
+    if (value.empty() || static_cast<int>(value.size()) > model.intervalMaxChars ||
+        !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      return "T1=" + value + " refused; allowed: " + range + " (at most " +
+             std::to_string(model.intervalMaxChars) + " digits)";
+    return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+// Red reports after which the session keeps waiting for the device.
+bool IsWaitingReport(const ModelSpec& model, const std::string& text) {
+  return text == "Open COM failed! Close using COM APP!" || text == model.timeoutText ||
+         text == "Waiting for device connected!";
+}
+
+using SteadyClock = std::chrono::steady_clock;
+
+}  // namespace
+
+int Run(const Options& options, std::ostream& out, std::ostream& err) {
+  if (options.command == Command::Ports) {
+    for (const std::string& name : OrderedPortNames(CSerialPortInfo::availablePortInfos()))
+      out << name << '\n';
+    return kExitOk;
+  }
+
+  const ModelSpec* model = FindModel(options.model);
+  if (!model) {
+    std::vector<std::string> names;
+    for (const ModelSpec* m : AllModels()) names.push_back(m->name);
+    err << "unknown model " << options.model << "; models: " << Joined(names) << '\n';
+    return kExitUsage;
+  }
+  if (options.command == Command::ClearPaired && !model->hasCleanPaired) {
+    err << model->name << " has no paired devices to clear\n";
+    return kExitUsage;
+  }
+  auto assignments = options.assignments;
+  for (auto& [key, value] : assignments) {
+    if (auto refusal = RefusalBeforeEntry(*model, key, value)) {
+      err << *refusal << '\n';
+      return kExitUsage;
+    }
+  }
+
+  TerminalUi ui(err);
+  ListingWithPort lister(CSerialPortInfo::SystemLister(), options.port);
+  CSerialPort selectedPort;
+  std::unique_ptr<CSerialPort> newPort;
+  if (model->family == Family::SerialToKeyboard) newPort = std::make_unique<CSerialPort>();
+  Session session(*model, selectedPort, newPort.get(), lister, SystemClock());
+  session.SetUi(&ui);
+  session.SetManualTicks(true);
+  session.SetPortName(options.port);
+  session.SetLineSettings(9600, ParityNone, 8, StopTwo);
+  session.Open();
+
+  auto isIdle = [&] {
+    SessionState s = session.State();
+    return (s == SessionState::IdleSelectedPort || s == SessionState::IdleNewPort) &&
+           !session.AwaitingReply();
+  };
+
+  enum class Phase { Entering, Operating, Done };
+  Phase phase = Phase::Entering;
+  int status = kExitNoDevice;
+  bool operationStarted = false;
+  const auto openedAt = SteadyClock::now();
+  const auto deadline = openedAt + std::chrono::milliseconds(
+                                       static_cast<long long>(options.waitSeconds * 1000));
+  auto lastEnter = openedAt - std::chrono::hours(1);
+
+  auto finish = [&](int code) {
+    status = code;
+    phase = Phase::Done;
+  };
+
+  while (phase != Phase::Done) {
+    if (SteadyClock::now() >= deadline) {
+      if (phase == Phase::Entering) {
+        err << "no " << model->name << " answered on " << options.port << " within "
+            << options.waitSeconds << " s\n";
+        status = kExitNoDevice;
+      } else {
+        status = kExitDeviceError;
+      }
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    session.Tick();
+    if (int pause = session.TakeExtraPauseMs(); pause > 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+
+    while (auto event = ui.TakeEvent()) {
+      if (event->box) {
+        if (auto product = TerminalUi::ReportedProduct(event->text)) {
+          out << *product << '\n';
+          finish(kExitOtherModel);
+          break;
+        }
+        if (event->colour == Colour::Red) {
+          finish(kExitDeviceError);
+          break;
+        }
+        continue;
+      }
+      if (event->colour != Colour::Red) continue;
+      if (phase == Phase::Entering && IsWaitingReport(*model, event->text)) continue;
+      if (event->text.rfind("Product is ", 0) == 0) continue;  // its box follows
+      finish(kExitDeviceError);
+      break;
+    }
+    if (phase == Phase::Done) break;
+
+    auto now = SteadyClock::now();
+    if (phase == Phase::Entering) {
+      if (session.InProgramMode() && isIdle()) {
+        phase = Phase::Operating;
+      } else if (options.enter && isIdle() && !session.InProgramMode() &&
+                 now - openedAt >= std::chrono::milliseconds(model->enterDebounceMs + 50) &&
+                 now - lastEnter >= std::chrono::seconds(3)) {
+        lastEnter = now;
+        session.EnterProgMode();
+      }
+      if (phase != Phase::Operating) continue;
+    }
+
+    // In program mode with the device's settings in the form.
+    switch (options.command) {
+      case Command::Read:
+        PrintSettings(*model, session, options.json, out);
+        finish(kExitOk);
+        break;
+      case Command::Write:
+        if (!operationStarted) {
+          session.EditForm([&](FormState& form) {
+            for (const auto& [key, value] : assignments) {
+              if (const ComboSetting* setting = model->FindSetting(key)) {
+                auto it = std::find(setting->values.begin(), setting->values.end(), value);
+                form.selected[key] = static_cast<int>(it - setting->values.begin());
+              } else if (key == "DEL") {
+                form.delimiterText = value;
+              } else if (key == "CMD") {
+                form.promptText = value;
+              } else if (key == "T1") {
+                form.intervalText = value;
+              }
+            }
+          });
+          // The page's own checks, as when the user leaves each box.
+          std::optional<std::string> refusal;
+          FormState form = session.Form();
+          auto lf = model->FindSetting("LF");
+          auto lfSelected = form.selected.find("LF");
+          if (HasItem(*model, DumpItem::Delimiter) && lf && lfSelected != form.selected.end() &&
+              lfSelected->second >= 0 && lf->values[lfSelected->second] == "2" &&
+              form.delimiterText == "0A")
+            refusal = "LF=2 and DEL=0A can not be set at the same time";
+          if (!refusal && HasItem(*model, DumpItem::Delimiter))
+            refusal = session.CheckDelimiterOnFocusLost();
+          if (!refusal && HasItem(*model, DumpItem::Prompt))
+            refusal = session.CheckPromptOnFocusLost();
+          if (!refusal && HasItem(*model, DumpItem::Interval))
+            refusal = session.CheckIntervalOnFocusLost();
+          if (refusal) {
+            err << "box [" << model->name << "]: " << *refusal << '\n';
+            finish(kExitUsage);
+            break;
+          }
+          session.SaveAndReset();
+          operationStarted = session.State() == SessionState::Writing;
+        }
+        break;
+      case Command::Default:
+        if (!operationStarted) {
+          session.SetToDefault();
+          operationStarted = !isIdle();
+        }
+        break;
+      case Command::ClearPaired:
+        if (!operationStarted) {
+          session.CleanPairedDevice();
+          operationStarted = !isIdle();
+        }
+        break;
+      case Command::Ports:
+        break;
+    }
+    if (phase == Phase::Done || !operationStarted || !isIdle()) continue;
+
+    // The operation has ended; red reports ended the loop above, so this is success.
+    if (options.command == Command::Default) PrintSettings(*model, session, options.json, out);
+    finish(kExitOk);
+  }
+
+  session.Close();
+  return status;
+}
+
+}  // namespace setwright::cli

@@ -1,0 +1,14 @@
+// Runs one setwright-cli command: the page session of a model on a port, driven from
+// the terminal instead of a window.
+#pragma once
+
+#include <ostream>
+
+#include "cli/cli_options.h"
+
+namespace setwright::cli {
+
+// out receives the settings read (text or JSON); err the session's reports.
+int Run(const Options& options, std::ostream& out, std::ostream& err);
+
+}  // namespace setwright::cli

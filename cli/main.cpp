@@ -1,0 +1,20 @@
+// setwright-cli: reads, writes and resets converter devices from scripts, one process per
+// port. It runs the same sessions as the program's pages, writes no settings file and
+// takes no single-instance guard.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.h"
+#include "cli/cli_run.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::string error;
+  auto options = setwright::cli::ParseOptions(args, error);
+  if (!options) {
+    std::cerr << "setwright-cli: " << error << '\n' << setwright::cli::UsageText();
+    return setwright::cli::kExitUsage;
+  }
+  return setwright::cli::Run(*options, std::cout, std::cerr);
+}

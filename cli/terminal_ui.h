@@ -1,0 +1,53 @@
+// The session's reports on a terminal: one line per report ("blue: TEXT"), a line break
+// inside a message continuing on the next line, indented; message boxes as
+// "box [CAPTION]: TEXT". Boxes are answered at once: there is nobody to click them.
+#pragma once
+
+#include <mutex>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "session/session_ui.h"
+
+namespace setwright::cli {
+
+class TerminalUi : public ISessionUi {
+ public:
+  explicit TerminalUi(std::ostream& out) : out_(out) {}
+
+  void Report(const std::string& text, Colour colour) override;
+  void FormChanged() override {}
+  MessageResult ShowMessageBox(const std::string& text, const std::string& caption,
+                               MessageButtons buttons) override;
+  bool IsMessageBoxOpen() override { return false; }
+  void AnswerMessageBox(bool) override {}
+  void StartTimer(int, int) override {}
+  void StopTimer(int) override {}
+  void ClosePage() override;
+  void RequestClose() override {}
+  void SelectProduct(int) override {}
+  void CloseSelectionDialog() override {}
+
+  struct Event {
+    std::string text;
+    Colour colour = Colour::Blue;
+    bool box = false;
+  };
+  // Reports and boxes not yet taken, oldest first.
+  std::optional<Event> TakeEvent();
+  bool PageClosed();
+
+  // "Product is NAME.\r\n..." of the mismatch box: NAME.
+  static std::optional<std::string> ReportedProduct(const std::string& boxText);
+
+ private:
+  void Print(const std::string& head, const std::string& text);
+
+  std::ostream& out_;
+  std::mutex mutex_;
+  std::vector<Event> events_;
+  bool pageClosed_ = false;
+};
+
+}  // namespace setwright::cli
