@@ -63,20 +63,21 @@ struct Lines {
       bom = kUtf8Bom;
       bytes.remove_prefix(kUtf8Bom.size());
     }
-    const size_t firstBreak = bytes.find('\n');
-    if (firstBreak != std::string_view::npos) {
-      lineBreak = firstBreak > 0 && bytes[firstBreak - 1] == '\r' ? "\r\n" : "\n";
-    }
+    // A line ends with CR LF, LF or a lone CR, as the parser reading the file takes it.
+    bool first = true;
     while (!bytes.empty()) {
-      const size_t end = bytes.find('\n');
+      const size_t end = bytes.find_first_of("\r\n");
       if (end == std::string_view::npos) {
         text.emplace_back(bytes);
         endsWithBreak.push_back(false);
         break;
       }
-      text.emplace_back(bytes.substr(0, end + 1));  // each line keeps its own break
+      const size_t breakSize = bytes.substr(end, 2) == "\r\n" ? 2 : 1;
+      if (first) lineBreak = std::string(bytes.substr(end, breakSize));
+      first = false;
+      text.emplace_back(bytes.substr(0, end + breakSize));  // each line keeps its own break
       endsWithBreak.push_back(true);
-      bytes.remove_prefix(end + 1);
+      bytes.remove_prefix(end + breakSize);
     }
   }
 
@@ -108,9 +109,13 @@ std::optional<std::string_view> SectionName(std::string_view line) {
 
 // The line break that ends the line, if any.
 std::string_view BreakOf(std::string_view line) {
-  if (line.empty() || line.back() != '\n') return {};
-  return line.substr(line.size() >= 2 && line[line.size() - 2] == '\r' ? line.size() - 2
-                                                                       : line.size() - 1);
+  if (line.size() >= 2 && line.substr(line.size() - 2) == "\r\n") {
+    return line.substr(line.size() - 2);
+  }
+  if (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+    return line.substr(line.size() - 1);
+  }
+  return {};
 }
 
 bool IsComment(std::string_view line) {

@@ -66,7 +66,6 @@ CSetwrightDlg::CSetwrightDlg(Options options, QWidget* parent)
   setWindowIcon(AppIcon());
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-  setSizeGripEnabled(false);
   BuildForm();
   ApplyEmbeddedFont();
   PlaceControls();

@@ -52,6 +52,8 @@ TEST_F(SettingsFileTest, WriteChangesOneLineAndKeepsTheRest) {
        "[TV-CONFIG]\r\nCOMNumber=\r\n"},
       {"a line break ends the value", std::nullopt, "COMNumber", "COM3\r\n[Evil]\r\nX=1",
        "[TV-CONFIG]\r\nCOMNumber=COM3\r\n"},
+      {"lone CR line breaks", "[TV-CONFIG]\rCOMNumber=COM1\rProductName=X", "COMNumber", "COM2",
+       "[TV-CONFIG]\rCOMNumber=COM2\rProductName=X"},
       {"byte order mark kept", "\xEF\xBB\xBF[TV-CONFIG]\r\nCOMNumber=COM1\r\n", "COMNumber", "COM2",
        "\xEF\xBB\xBF[TV-CONFIG]\r\nCOMNumber=COM2\r\n"},
   };
@@ -84,6 +86,7 @@ TEST_F(SettingsFileTest, ReadFindsTheFirstValueWithoutRegardToCase) {
        "dflt"},
       {"259 characters at most", "[TV-CONFIG]\nCOMNumber=" + long300 + "\n", "TV-CONFIG",
        "COMNumber", std::string(259, 'x')},
+      {"lone CR line breaks", "[TV-CONFIG]\rCOMNumber=COM4\rX=1", "TV-CONFIG", "COMNumber", "COM4"},
       {"byte order mark skipped", "\xEF\xBB\xBF[TV-CONFIG]\nCOMNumber=COM4\n", "TV-CONFIG",
        "COMNumber", "COM4"},
   };

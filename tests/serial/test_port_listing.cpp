@@ -36,6 +36,9 @@ std::vector<std::string> Names(const std::vector<SerialPortInfo>& listing) {
 }
 
 TEST(CachedPortLister, SeesEveryDeviceChangeOnTheNextCall) {
+#ifndef Q_OS_LINUX
+  GTEST_SKIP() << "device notifications are watched on Linux only";
+#endif
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   DirectoryLister source(dir.path());
