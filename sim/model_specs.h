@@ -1,4 +1,10 @@
 // The six models as data: what each one dumps, in which order, and which values it accepts.
+//
+// The accepted values are those the settings pages offer. Factory settings of the MR-310SKB are
+// the documented ones; the others have none documented and use the same serial settings
+// (9600 8N1), flow control off on the keyboard-to-serial units, output mode 2 (ASCII) and a
+// polling interval of 10 ms. The lines the program skips carry a short note a unit might
+// print, never a key of its own.
 #pragma once
 
 #include <string>

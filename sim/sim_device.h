@@ -30,7 +30,8 @@
 //    are lost. Power-off also discards unsaved changes.
 //  - At any host speed other than 9600 baud the unit hears only noise and ignores it.
 //
-// Lines longer than 128 bytes are refused as a whole. Settings may be set directly with
+// A new device is switched off and holds its factory settings. Lines longer than 128 bytes are
+// refused as a whole. Settings may be set directly with
 // SetSetting, unchecked, so that tests can make the device report values it would refuse.
 #pragma once
 
