@@ -90,6 +90,8 @@ bool ApplyFault(DeviceOptions& options, std::string_view text, bool on, std::str
     options.delimiterLine = !on;
   } else if (name == "no-paired") {
     options.pairedSection = !on;
+  } else if (name == "busy") {
+    options.busy = on;
   } else {
     return Fail(error, "unknown fault " + std::string(name));
   }
@@ -116,6 +118,7 @@ std::vector<std::string> DescribeFaults(const DeviceOptions& options) {
   if (options.identification == IdentificationLine::Never) out.push_back("id=off");
   if (!options.delimiterLine) out.push_back("no-del");
   if (!options.pairedSection) out.push_back("no-paired");
+  if (options.busy) out.push_back("busy");
   return out;
 }
 

@@ -15,6 +15,8 @@
 //                       the model normally sends
 //   no-del              the dump has no "DEL=" line (firmware without a delimiter setting)
 //   no-paired           the dump ends with its empty line, without the paired-device lines
+//   busy                a serial-to-keyboard unit answers "@PROG" with " ?" and stays out of
+//                       program mode (as a unit does that is not ready for it yet)
 #pragma once
 
 #include <cstdint>

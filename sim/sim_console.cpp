@@ -87,7 +87,7 @@ std::string SimConsole::Help() {
   return "commands: on, off, cycle [MS], show, status, set KEY=VALUE, pair HOST,\n"
          "          fault [NAME[=VALUE] [off] | clear], help, quit\n"
          "faults:   product=MODEL wrong-banner refuse=KEY silent split=N[/GAP] slow=MS\n"
-         "          double-ack cut-end=N id=on|off no-del no-paired\n";
+         "          double-ack cut-end=N id=on|off no-del no-paired busy\n";
 }
 
 SimConsole::Result SimConsole::Execute(std::string_view line) {

@@ -331,6 +331,10 @@ void SimDevice::HandleLine(const std::string& line, uint32_t now) {
   std::erase_if(events_, [](const Event& e) { return e.kind == Event::HeldEmptyLine; });
 
   if (spec_.family == Family::SerialToKeyboard && line == "@PROG") {
+    if (options_.busy) {
+      Reply(" ?\r\n", now);
+      return;
+    }
     if (!programMode_) working_ = stored_;
     programMode_ = true;
     SendDump(now);

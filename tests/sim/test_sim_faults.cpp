@@ -43,6 +43,7 @@ const FaultCase kFaults[] = {
      "MODE=2\r\nLF=1\r\nCOM=R\r\nCMD=@\r\n\r\n ?\r\n"},
     {"NoDelimiterRefusesDelimiter", "ZWE-710SKB", "no-del", "DEL=0D", "ERR\r\n"},
     {"NoPairedSection", "MR-310SKB", "no-paired", nullptr, "COM=R\r\nCMD=@\r\n\r\n"},
+    {"BusyUnit", "MR-310SKB", "busy", "@PROG", " ?\r\n"},
 };
 
 class Fault : public ::testing::TestWithParam<FaultCase> {};
