@@ -183,7 +183,7 @@ bool SettingsFile::Write(const std::string& section, const std::string& key,
   std::string bytes;
   const Load load = LoadBytes(bytes);
   if (load == Load::kUnusable) return false;
-  // The profile functions would write over a read-only file's name; respect it instead.
+  // Saving through a temporary file would replace even a read-only file; refuse instead.
   if (load == Load::kOk && !QFileInfo(path_).isWritable()) return false;
 
   const std::string cleanValue = value.substr(0, value.find_first_of("\r\n"));

@@ -49,8 +49,7 @@ std::vector<std::string> ReadNetworkPorts(const SettingsFile& settings) {
   std::vector<std::string> urls;
   for (const std::string& value : settings.ReadSectionValues(CSetwrightDlg::kNetworkSection)) {
     const QString url = Local(value);
-    const auto match = form.match(url);
-    if (!match.hasMatch()) continue;
+    if (!form.match(url).hasMatch()) continue;
     const int port = url.mid(url.lastIndexOf(QLatin1Char(':')) + 1).toInt();
     if (port >= 1 && port <= 65535) urls.push_back(value);
   }
@@ -61,7 +60,7 @@ CSetwrightDlg::CSetwrightDlg(Options options, QWidget* parent)
     : QDialog(parent), options_(std::move(options)), settings_(options_.settingsPath) {
   if (!options_.showMessage) options_.showMessage = DefaultShowMessage;
 
-  // 1. Icons; 2. the embedded font on every control, before the settings are read.
+  // The icons and the embedded font come first, before the settings are read.
   setWindowTitle(QStringLiteral("Setwright"));
   setWindowIcon(AppIcon());
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -70,17 +69,17 @@ CSetwrightDlg::CSetwrightDlg(Options options, QWidget* parent)
   ApplyEmbeddedFont();
   PlaceControls();
 
-  // 3. A missing settings file is created with the defaults. If it cannot be, the
+  // A missing settings file is created with the defaults. If it cannot be, the
   // defaults apply all the same; a failure to save the user's own choice is reported on OK.
   if (!settings_.Exists()) {
     settings_.Write(kSection, kPortKey, kDefaultPort);
     settings_.Write(kSection, kProductKey, kDefaultProduct);
   }
 
-  // 4. The port list with the stored port as the preferred one.
+  // The port list, with the stored port as the preferred one.
   FillPortList(Local(settings_.Read(kSection, kPortKey, kDefaultPort)));
 
-  // 5, 6. The products, and the stored one selected; its name is compared with its case.
+  // The products, and the stored one selected; its name is compared with its case.
   for (const char* product : kProducts) productList_->addItem(QString::fromLatin1(product));
   const QString stored = Local(settings_.Read(kSection, kProductKey, kDefaultProduct));
   const int index = productList_->findText(stored, Qt::MatchExactly | Qt::MatchCaseSensitive);
