@@ -41,6 +41,7 @@ struct DeviceOptions {
   IdentificationLine identification = IdentificationLine::AsModel;
   bool delimiterLine = true;  // serial-to-keyboard models only
   bool pairedSection = true;  // models that keep paired hosts only
+  bool busy = false;
 
   // How long after power-on a keyboard-to-serial device takes an empty line as the request
   // for program mode, and how long a restart after "END" keeps the device dark.
