@@ -4,8 +4,6 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFocusEvent>
-#include <QFontDatabase>
-#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +14,9 @@
 #include <QThread>
 #include <QTimer>
 
+#include "app/dialog_units.h"
+#include "app/embedded_font.h"
+#include "app/resources.h"
 #include "pages/page_fonts.h"
 
 namespace setwright {
@@ -34,8 +35,12 @@ constexpr int kSetToDefaultId = 2017;
 constexpr int kCleanPairedId = 2018;
 
 // Device text is 8-bit; every byte has a character of its own.
-QString FromDevice(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
-std::string ToDevice(const QString& s) { return s.toLatin1().toStdString(); }
+QString FromDevice(const std::string& s) {
+  return QString::fromLatin1(s.data(), qsizetype(s.size()));
+}
+std::string ToDevice(const QString& s) {
+  return s.toLatin1().toStdString();
+}
 
 // Messages carry "\r\n" for a line break.
 QString ForDisplay(const std::string& s) {
@@ -51,13 +56,20 @@ bool IsHexChar(QChar c) {
 // The engine's form fields behind the edit boxes.
 std::string* FormText(FormState& form, int id) {
   switch (id) {
-    case kDelimiterId: return &form.delimiterText;
-    case kPromptId: return &form.promptText;
-    case kIntervalId: return &form.intervalText;
-    case 2006: return &form.productText;
-    case 2007: return &form.identificationText;
-    case 2008: return &form.pairedText;
-    default: return nullptr;
+    case kDelimiterId:
+      return &form.delimiterText;
+    case kPromptId:
+      return &form.promptText;
+    case kIntervalId:
+      return &form.intervalText;
+    case 2006:
+      return &form.productText;
+    case 2007:
+      return &form.identificationText;
+    case 2008:
+      return &form.pairedText;
+    default:
+      return nullptr;
   }
 }
 
@@ -73,9 +85,12 @@ struct CPageDialog::PendingBox {
 
 QColor StatusColourOf(Colour colour) {
   switch (colour) {
-    case Colour::Red: return QColor(255, 0, 0);
-    case Colour::Green: return QColor(0, 128, 0);
-    case Colour::Blue: break;
+    case Colour::Red:
+      return QColor(255, 0, 0);
+    case Colour::Green:
+      return QColor(0, 128, 0);
+    case Colour::Blue:
+      break;
   }
   return QColor(0, 0, 255);
 }
@@ -101,6 +116,7 @@ CPageDialog::CPageDialog(const PageDef& def, ISelectionDialog& selection, PageDe
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   setSizeGripEnabled(false);
+  setWindowIcon(AppIcon());
 
   for (int id = 1; id <= 7; ++id) {
     auto* timer = new QTimer(this);
@@ -120,7 +136,9 @@ CPageDialog::~CPageDialog() {
   session_->SetUi(nullptr);
 }
 
-bool CPageDialog::OnUiThread() const { return QThread::currentThread() == thread(); }
+bool CPageDialog::OnUiThread() const {
+  return QThread::currentThread() == thread();
+}
 
 template <typename F>
 void CPageDialog::OnUi(F&& f) {
@@ -131,17 +149,13 @@ void CPageDialog::OnUi(F&& f) {
 }
 
 QRect CPageDialog::DialogUnitsToPixels(const QRect& du) const {
-  auto px = [](int v, int base, int div) { return (v * base + div / 2) / div; };
-  return QRect(px(du.x(), baseX_, 4), px(du.y(), baseY_, 8), px(du.width(), baseX_, 4),
-               px(du.height(), baseY_, 8));
+  return DialogUnits(PageFont(12, false)).ToPixels(du);
 }
 
 void CPageDialog::BuildForm() {
+  // The form is laid out in units of its font, the embedded face at 12 pixels.
   const QFont formFont = PageFont(12, false);
-  const QFontMetrics fm(formFont);
-  const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-  baseX_ = (fm.horizontalAdvance(letters) / 26 + 1) / 2;
-  baseY_ = fm.height();
+  const DialogUnits units(formFont);
   setFont(formFont);
 
   std::vector<QWidget*> formOrder;
@@ -193,18 +207,27 @@ void CPageDialog::BuildForm() {
         button->setDefault(false);
         connect(button, &QPushButton::clicked, this, [this, id = c.id] {
           switch (id) {
-            case kEnterProgModeId: session_->EnterProgMode(); break;
-            case kSaveAndResetId: session_->SaveAndReset(); break;
-            case kSetToDefaultId: session_->SetToDefault(); break;
-            case kCleanPairedId: session_->CleanPairedDevice(); break;
-            default: break;
+            case kEnterProgModeId:
+              session_->EnterProgMode();
+              break;
+            case kSaveAndResetId:
+              session_->SaveAndReset();
+              break;
+            case kSetToDefaultId:
+              session_->SetToDefault();
+              break;
+            case kCleanPairedId:
+              session_->CleanPairedDevice();
+              break;
+            default:
+              break;
           }
         });
         w = button;
         break;
       }
     }
-    QRect r = DialogUnitsToPixels(QRect(c.x, c.y, c.width, c.height));
+    QRect r = units.ToPixels(c.x, c.y, c.width, c.height);
     if (c.kind == ControlKind::Combo) {
       // The form's height of a drop-down list is that of its opened list.
       r.setHeight(std::min(r.height(), w->sizeHint().height()));
@@ -232,15 +255,20 @@ void CPageDialog::BuildForm() {
   for (const ToolTipDef& tip : def_.toolTips)
     if (QWidget* w = Control(tip.id)) w->setToolTip(QString::fromUtf8(tip.text));
 
-  const QRect client = DialogUnitsToPixels(QRect(0, 0, def_.clientWidth, def_.clientHeight));
-  resize(client.size());
+  resize(units.X(def_.clientWidth), units.Y(def_.clientHeight));
   ApplyFonts();
 }
 
 void CPageDialog::ApplyFonts() {
-  const QFont regular = PageFont(12, false);
-  for (auto* child : findChildren<QWidget*>()) child->setFont(regular);
-  if (logBox_) logBox_->setFont(PageFont(14, true));
+  EmbeddedFont font;
+  font.LoadFromResource();
+  font.MakeFont(12, EmbeddedFont::kRegular);
+  for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    font.ApplyToControl(child);
+  // The log box is read from a distance: bold and larger.
+  if (logBox_ && font.LoadFromResource() && font.MakeFont(14, EmbeddedFont::kBold))
+    font.ApplyToControl(logBox_);
+  font.Release();
 }
 
 QWidget* CPageDialog::Control(int id) const {
@@ -374,15 +402,13 @@ void CPageDialog::OnFocusLost(int id) {
 bool CPageDialog::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
-        key->key() == Qt::Key_Escape)
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Escape)
       return true;
     auto* w = qobject_cast<QWidget*>(watched);
     const QString text = key->text();
     if (w && text.size() == 1 && text[0].isPrint()) {
-      const int id = w->objectName().startsWith(QStringLiteral("ctl"))
-                         ? w->objectName().mid(3).toInt()
-                         : 0;
+      const int id =
+          w->objectName().startsWith(QStringLiteral("ctl")) ? w->objectName().mid(3).toInt() : 0;
       const unsigned flags = controlFlags(id);
       if ((flags & kHexOnly) && !IsHexChar(text[0])) return true;
       if ((flags & kDigitsOnly) && !text[0].isDigit()) return true;
@@ -395,7 +421,8 @@ bool CPageDialog::eventFilter(QObject* watched, QEvent* event) {
       if (w && w->objectName().startsWith(QStringLiteral("ctl"))) {
         const int id = w->objectName().mid(3).toInt();
         if (id == kDelimiterId || id == kPromptId || id == kIntervalId) {
-          QMetaObject::invokeMethod(this, [this, id] { OnFocusLost(id); }, Qt::QueuedConnection);
+          QMetaObject::invokeMethod(
+              this, [this, id] { OnFocusLost(id); }, Qt::QueuedConnection);
         }
       }
     }
@@ -469,10 +496,10 @@ void CPageDialog::FormChanged() {
 
 MessageResult CPageDialog::RunBox(const QString& text, const QString& caption,
                                   MessageButtons buttons) {
-  QMessageBox box(QMessageBox::Warning, caption, text,
-                  buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
-                                                      : QMessageBox::Ok,
-                  this);
+  QMessageBox box(
+      QMessageBox::Warning, caption, text,
+      buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
+      this);
   box.setWindowModality(Qt::ApplicationModal);
   box.setFont(PageFont(12, false));
   boxes_.push_back(&box);
@@ -519,7 +546,9 @@ MessageResult CPageDialog::ShowMessageBox(const std::string& text, const std::st
   return pending->result;
 }
 
-bool CPageDialog::IsMessageBoxOpen() { return openBoxes_.load() > 0; }
+bool CPageDialog::IsMessageBoxOpen() {
+  return openBoxes_.load() > 0;
+}
 
 void CPageDialog::AnswerMessageBox(bool pressOk) {
   OnUi([this, pressOk] {
@@ -557,7 +586,8 @@ void CPageDialog::ClosePage() {
 }
 
 void CPageDialog::RequestClose() {
-  QMetaObject::invokeMethod(this, [this] { StartClose(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { StartClose(); }, Qt::QueuedConnection);
 }
 
 void CPageDialog::SelectProduct(int productIndex) {

@@ -96,6 +96,7 @@ class CPageDialog : public QDialog, public ISessionUi, public IProductPage {
   void OpenPage();
 
   const ModelSpec& Model() const { return model_; }
+  const PageDef& Definition() const { return def_; }
   Session& GetSession() { return *session_; }
   // The widget of a control id (nullptr when the page has none).
   QWidget* Control(int id) const;
@@ -153,7 +154,6 @@ class CPageDialog : public QDialog, public ISessionUi, public IProductPage {
   std::map<int, std::string> comboKeys_;  // control id -> setting key
   QPlainTextEdit* logBox_ = nullptr;
   std::map<int, QTimer*> timers_;
-  int baseX_ = 7, baseY_ = 14;  // dialog base units of the form font
 
   bool refreshing_ = false;  // widgets are being set from the form state
   bool checking_ = false;    // a focus-loss check is showing its box
