@@ -7,6 +7,10 @@
 #include <thread>
 
 #include "cli/terminal_ui.h"
+#if SETWRIGHT_HAVE_SETTINGS_FILE
+#include "app/settings_file.h"
+#include "app/setwright_dlg.h"
+#endif
 #include "serial/serial_port.h"
 #include "serial/serial_port_info.h"
 #include "session/session.h"
@@ -19,7 +23,8 @@ namespace {
 // line counts as present even when no settings file names it.
 class ListingWithPort : public IPortLister {
  public:
-  ListingWithPort(IPortLister& system, std::string port) : system_(system), port_(std::move(port)) {}
+  ListingWithPort(IPortLister& system, std::string port)
+      : system_(system), port_(std::move(port)) {}
   std::vector<SerialPortInfo> List() override {
     std::vector<SerialPortInfo> listing = system_.List();
     bool present = std::any_of(listing.begin(), listing.end(),
@@ -79,7 +84,9 @@ std::string OneLine(const std::string& text) {
   return out;
 }
 
-bool HasItem(const ModelSpec& model, DumpItem item) { return model.HasEdit(item); }
+bool HasItem(const ModelSpec& model, DumpItem item) {
+  return model.HasEdit(item);
+}
 
 bool HasIdentification(const ModelSpec& model) {
   return HasItem(model, DumpItem::Identification) || HasItem(model, DumpItem::IdentificationLine);
@@ -133,8 +140,10 @@ void PrintSettings(const ModelSpec& model, Session& session, bool json, std::ost
     out << "}}\n";
   } else {
     out << "product=" << OneLine(form.productText) << '\n';
-    if (HasIdentification(model)) out << "identification=" << OneLine(form.identificationText) << '\n';
-    if (HasItem(model, DumpItem::PairedSection)) out << "paired=" << OneLine(form.pairedText) << '\n';
+    if (HasIdentification(model))
+      out << "identification=" << OneLine(form.identificationText) << '\n';
+    if (HasItem(model, DumpItem::PairedSection))
+      out << "paired=" << OneLine(form.pairedText) << '\n';
     for (const auto& [key, value] : settings) out << key << '=' << value << '\n';
   }
   out.flush();
@@ -147,7 +156,9 @@ std::string Joined(const std::vector<std::string>& values) {
 }
 
 // Keys "write" accepts for the model, in write order.
-std::vector<std::string> WritableKeys(const ModelSpec& model) { return model.writeOrder; }
+std::vector<std::string> WritableKeys(const ModelSpec& model) {
+  return model.writeOrder;
+}
 
 bool IsHex(char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
@@ -170,7 +181,8 @@ std::optional<std::string> RefusalBeforeEntry(const ModelSpec& model, const std:
       if (!IsHex(c)) return "DEL=" + value + " refused; allowed: 01 to 7F (hexadecimal) or empty";
       c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
-    if (value.size() > 2) return "DEL=" + value + " refused; allowed: 01 to 7F (hexadecimal) or empty";
+    if (value.size() > 2)
+      return "DEL=" + value + " refused; allowed: 01 to 7F (hexadecimal) or empty";
     if (!value.empty()) {
       int number = std::stoi(value, nullptr, 16);
       if (number < 0x01 || number > 0x7F)
@@ -184,7 +196,8 @@ std::optional<std::string> RefusalBeforeEntry(const ModelSpec& model, const std:
     return std::nullopt;
   }
   if (key == "T1") {
-    std::string range = std::to_string(model.intervalMin) + " to " + std::to_string(model.intervalMax);
+    std::string range =
+        std::to_string(model.intervalMin) + " to " + std::to_string(model.intervalMax);
     if (value.empty() || static_cast<int>(value.size()) > model.intervalMaxChars ||
         !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
       return "T1=" + value + " refused; allowed: " + range + " (at most " +
@@ -206,6 +219,11 @@ using SteadyClock = std::chrono::steady_clock;
 
 int Run(const Options& options, std::ostream& out, std::ostream& err) {
   if (options.command == Command::Ports) {
+#if SETWRIGHT_HAVE_SETTINGS_FILE
+    // Only read: the command never creates or changes the settings file.
+    SettingsFile settings;
+    if (settings.Exists()) CSerialPortInfo::SetNetworkPorts(ReadNetworkPorts(settings));
+#endif
     for (const std::string& name : OrderedPortNames(CSerialPortInfo::availablePortInfos()))
       out << name << '\n';
     return kExitOk;
@@ -253,8 +271,8 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
   int status = kExitNoDevice;
   bool operationStarted = false;
   const auto openedAt = SteadyClock::now();
-  const auto deadline = openedAt + std::chrono::milliseconds(
-                                       static_cast<long long>(options.waitSeconds * 1000));
+  const auto deadline =
+      openedAt + std::chrono::milliseconds(static_cast<long long>(options.waitSeconds * 1000));
   auto lastEnter = openedAt - std::chrono::hours(1);
 
   auto finish = [&](int code) {

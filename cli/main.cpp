@@ -1,6 +1,7 @@
 // setwright-cli: reads, writes and resets converter devices from scripts, one process per
 // port. It runs the same sessions as the program's pages, writes no settings file and
 // takes no single-instance guard.
+#include <QCoreApplication>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -9,6 +10,8 @@
 #include "cli/cli_run.h"
 
 int main(int argc, char** argv) {
+  // The serial layer runs its ports on Qt threads, which need an application object.
+  QCoreApplication app(argc, argv);
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string error;
   auto options = setwright::cli::ParseOptions(args, error);

@@ -35,6 +35,10 @@ void TerminalUi::Print(const std::string& head, const std::string& text) {
 
 void TerminalUi::Report(const std::string& text, Colour colour) {
   std::lock_guard<std::mutex> lock(mutex_);
+  // The log box shows one message at a time: the same message again (a port retried every
+  // tick) changes nothing a user would see, so it is printed once.
+  if (lastReport_ && lastReport_->text == text && lastReport_->colour == colour) return;
+  lastReport_ = Event{text, colour, false};
   Print(std::string(ColourName(colour)) + ": ", text);
   events_.push_back({text, colour, false});
 }
@@ -43,6 +47,7 @@ MessageResult TerminalUi::ShowMessageBox(const std::string& text, const std::str
                                          MessageButtons buttons) {
   std::lock_guard<std::mutex> lock(mutex_);
   Print("box [" + caption + "]: ", text);
+  lastReport_.reset();
   events_.push_back({text, Colour::Red, true});
   // A box with a choice is the product switch: refuse it, the command never switches.
   return buttons == MessageButtons::OkCancel ? MessageResult::Cancel : MessageResult::Ok;
@@ -71,8 +76,7 @@ std::optional<std::string> TerminalUi::ReportedProduct(const std::string& boxTex
   static const std::string kTail = ".\r\nPlease select the right product name!";
   if (boxText.rfind(kHead, 0) != 0) return std::nullopt;
   if (boxText.size() < kHead.size() + kTail.size()) return std::nullopt;
-  if (boxText.compare(boxText.size() - kTail.size(), kTail.size(), kTail) != 0)
-    return std::nullopt;
+  if (boxText.compare(boxText.size() - kTail.size(), kTail.size(), kTail) != 0) return std::nullopt;
   return boxText.substr(kHead.size(), boxText.size() - kHead.size() - kTail.size());
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "session/session_ui.h"
 
@@ -47,6 +48,7 @@ class TerminalUi : public ISessionUi {
   std::ostream& out_;
   std::mutex mutex_;
   std::vector<Event> events_;
+  std::optional<Event> lastReport_;
   bool pageClosed_ = false;
 };
 

@@ -2,16 +2,20 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <cstdlib>
 #include <memory>
 #include <string>
 
 namespace {
 
-QString BinaryDir() { return QString::fromLocal8Bit(std::getenv("SETWRIGHT_BINARY_DIR")); }
+QString BinaryDir() {
+  return QString::fromLocal8Bit(std::getenv("SETWRIGHT_BINARY_DIR"));
+}
 
 // One simulated device served on a loopback port.
 class SimulatedDevice {
@@ -80,7 +84,9 @@ CliResult Finish(QProcess* process) {
   return result;
 }
 
-CliResult RunCli(const QStringList& args) { return Finish(StartCli(args)); }
+CliResult RunCli(const QStringList& args) {
+  return Finish(StartCli(args));
+}
 
 QString LastLine(const QString& text) {
   QStringList lines = text.split('\n', Qt::SkipEmptyParts);
@@ -89,8 +95,8 @@ QString LastLine(const QString& text) {
 
 TEST(Cli, ReadsSettingsAsTextAndJson) {
   SimulatedDevice device({"--model", "MR-310SKB"});
-  CliResult text = RunCli({"read", "--model", "MR-310SKB", "--port", device.Url(), "--enter",
-                           "--wait", "20"});
+  CliResult text =
+      RunCli({"read", "--model", "MR-310SKB", "--port", device.Url(), "--enter", "--wait", "20"});
   ASSERT_EQ(text.status, 0) << text.err.toStdString();
   EXPECT_TRUE(text.out.startsWith("product=MR-310SKB")) << text.out.toStdString();
   for (const char* line : {"\nB=9600\n", "\nD=8\n", "\nCOM=R\n", "\nCMD=@\n"})
@@ -107,7 +113,8 @@ TEST(Cli, ReadsSettingsAsTextAndJson) {
 
 TEST(Cli, WaitsForThePowerRestartWithoutEnter) {
   SimulatedDevice device({"--model", "MR-320KBS"});
-  QProcess* cli = StartCli({"read", "--model", "MR-320KBS", "--port", device.Url(), "--wait", "20"});
+  QProcess* cli =
+      StartCli({"read", "--model", "MR-320KBS", "--port", device.Url(), "--wait", "20"});
   ASSERT_TRUE(cli->waitForStarted(5000));
   // The page has opened its port once it reports that the device must be restarted.
   QString err;
@@ -139,12 +146,9 @@ TEST(Cli, RefusedValuesEndTheCommandBeforeAnythingIsSent) {
     const char* assignment;
     const char* allowed;
   } cases[] = {
-      {"MR-310SKB", "B=12345", "300, 600, 1200"},
-      {"MR-310SKB", "DEL=80", "01 to 7F"},
-      {"MR-310SKB", "CMD=ABCDE", "1 to 4"},
-      {"MR-310SKB", "T1=10", "keys: B"},
-      {"TV-520KBS", "T1=100", "1 to 99"},
-      {"KN-610K/PQ", "B=300", "1200, 2400"},
+      {"MR-310SKB", "B=12345", "300, 600, 1200"}, {"MR-310SKB", "DEL=80", "01 to 7F"},
+      {"MR-310SKB", "CMD=ABCDE", "1 to 4"},       {"MR-310SKB", "T1=10", "keys: B"},
+      {"TV-520KBS", "T1=100", "1 to 99"},         {"KN-610K/PQ", "B=300", "1200, 2400"},
   };
   for (const Case& c : cases) {
     // The port does not exist: a refusal must come before any attempt to open it.
@@ -168,8 +172,8 @@ TEST(Cli, DefaultPrintsTheFactorySettingsAndClearPairedNeedsTheModel) {
   EXPECT_TRUE(reset.out.contains("\"D\": \"8\"")) << reset.out.toStdString();
   EXPECT_TRUE(reset.err.contains("green: Set to default success!"));
 
-  CliResult clear = RunCli({"clear-paired", "--model", "MR-310SKB", "--port", device.Url(),
-                            "--enter", "--wait", "20"});
+  CliResult clear = RunCli(
+      {"clear-paired", "--model", "MR-310SKB", "--port", device.Url(), "--enter", "--wait", "20"});
   EXPECT_EQ(clear.status, 0) << clear.err.toStdString();
   EXPECT_EQ(LastLine(clear.err), "green: Clear paired device success!");
 
@@ -188,15 +192,15 @@ TEST(Cli, ExitStatusTellsWhatWentWrong) {
   }
   {
     SimulatedDevice device({"--model", "MR-310SKB", "product=ZWE-710SKB"});
-    CliResult result = RunCli(
-        {"read", "--model", "MR-310SKB", "--port", device.Url(), "--enter", "--wait", "20"});
+    CliResult result =
+        RunCli({"read", "--model", "MR-310SKB", "--port", device.Url(), "--enter", "--wait", "20"});
     EXPECT_EQ(result.status, 4);
     EXPECT_EQ(result.out.trimmed(), "ZWE-710SKB");
   }
   {
     SimulatedDevice device({"--model", "TV-520KBS", "--off"});
-    CliResult result = RunCli(
-        {"read", "--model", "TV-520KBS", "--port", device.Url(), "--enter", "--wait", "2"});
+    CliResult result =
+        RunCli({"read", "--model", "TV-520KBS", "--port", device.Url(), "--enter", "--wait", "2"});
     EXPECT_EQ(result.status, 3);
   }
   EXPECT_EQ(RunCli({"read", "--model", "MR-999", "--port", "COM1"}).status, 2);
@@ -220,3 +224,36 @@ TEST(Cli, TwoDevicesAreSetUpInParallel) {
 }
 
 }  // namespace
+
+TEST(Cli, PortsListsTheNetworkPortsOfTheSettingsFileLastWithoutWritingIt) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QByteArray ini =
+      "; bench 3\r\n[TV-CONFIG]\r\nCOMNumber=COM1\r\n[network-ports]\r\n"
+      "b=rfc2217://127.0.0.1:7002\r\na=rfc2217://127.0.0.1:7001\r\n";
+  {
+    QFile file(dir.filePath("SETWRIGHT.ini"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(ini);
+  }
+  QProcess process;
+  process.setWorkingDirectory(dir.path());
+  process.start(BinaryDir() + "/cli/setwright-cli", {"ports"});
+  ASSERT_TRUE(process.waitForFinished(20000));
+  EXPECT_EQ(process.exitCode(), 0);
+  QStringList lines =
+      QString::fromLatin1(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+  ASSERT_GE(lines.size(), 2);
+  EXPECT_EQ(lines[lines.size() - 2], "rfc2217://127.0.0.1:7002");
+  EXPECT_EQ(lines.last(), "rfc2217://127.0.0.1:7001");
+  QFile file(dir.filePath("SETWRIGHT.ini"));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), ini);
+
+  QTemporaryDir empty;
+  process.setWorkingDirectory(empty.path());
+  process.start(BinaryDir() + "/cli/setwright-cli", {"ports"});
+  ASSERT_TRUE(process.waitForFinished(20000));
+  EXPECT_EQ(process.exitCode(), 0);
+  EXPECT_FALSE(QFile::exists(empty.filePath("SETWRIGHT.ini")));
+}
