@@ -188,6 +188,9 @@ void CPageDialog::BuildForm() {
         auto* edit = new QPlainTextEdit(this);
         edit->setReadOnly(true);
         edit->setTabChangesFocus(true);
+        // Long lines wrap, as in a multi-line edit box without horizontal scrolling.
+        edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         if (c.id == kLogBoxId) logBox_ = edit;
         w = edit;
         break;
@@ -231,6 +234,14 @@ void CPageDialog::BuildForm() {
     if (c.kind == ControlKind::Combo) {
       // The form's height of a drop-down list is that of its opened list.
       r.setHeight(std::min(r.height(), w->sizeHint().height()));
+    } else if (c.kind == ControlKind::Label && w->sizeHint().width() > r.width()) {
+      // The embedded face is a little wider than the one the form was drawn with: a label
+      // grows away from its aligned edge rather than lose the ends of its text.
+      const int need = w->sizeHint().width();
+      if (c.flags & kAlignRight)
+        r.setLeft(std::max(0, r.right() + 1 - need));
+      else
+        r.setWidth(std::min(need, units.X(def_.clientWidth) - r.x()));
     }
     w->setGeometry(r);
     if (c.flags & kDisabled) w->setEnabled(false);
