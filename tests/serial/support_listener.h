@@ -30,6 +30,8 @@ class RecordingListener : public CSerialPortListener {
   // readLimit: the most bytes read per report (the rest is left in the port's store).
   explicit RecordingListener(ISerialPort& port, int readLimit = 1 << 20)
       : port_(port), readLimit_(readLimit) {}
+  // Waits for a report in progress to end; the port must outlive its listener.
+  ~RecordingListener() override { port_.disconnectReadEvent(); }
 
   void onReadEvent(const char* portName, unsigned int count) override;
 

@@ -88,7 +88,6 @@ TEST(Pyserial, PortManagerServesOurClient) {
   port.writeData("!", 1);
   ASSERT_TRUE(listener.WaitForBytes(bytes.size() + 1));
   port.close();
-  port.disconnectReadEvent();
   ASSERT_TRUE(server.waitForFinished(10'000));
   const QByteArray summary = server.readAllStandardOutput().trimmed();
   EXPECT_EQ(summary, QByteArray("baud 19200 stopbits 2 bytesize 8"))

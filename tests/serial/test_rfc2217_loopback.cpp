@@ -54,7 +54,6 @@ TEST_F(NetworkPort, CarriesEveryByteValueBothWays) {
   ASSERT_TRUE(listener.WaitForBytes(bytes.size()));
   EXPECT_EQ(listener.Received(), bytes) << "echoed by the device";
   EXPECT_EQ(device_.received(), bytes);
-  port_.disconnectReadEvent();
 }
 
 TEST_F(NetworkPort, EveryModemLineChangeIsSeen) {
@@ -90,7 +89,6 @@ TEST_F(NetworkPort, DeviceRepliesOnItsOwnTime) {
   port_.writeData("PING", 4);
   ASSERT_TRUE(listener.WaitForBytes(4));
   EXPECT_EQ(listener.Received(), "PONG");
-  port_.disconnectReadEvent();
 }
 
 TEST_F(NetworkPort, LostConnectionReadsAsClosedAndReopens) {
@@ -193,7 +191,6 @@ TEST(NetworkPortOpening, HostilePeersNeitherHangNorFloodTheStore) {
     EXPECT_EQ(word & ~0xF0u, 0u) << c.name;
     port.close();
     EXPECT_FALSE(port.isOpen()) << c.name;
-    port.disconnectReadEvent();
   }
 }
 
