@@ -60,7 +60,8 @@ struct ModelSpec {
 
   std::vector<ComboSetting> settings;  // in the order the lists are filled
   std::vector<DumpLine> dump;          // lines after the product line
-  std::vector<std::string> writeOrder; // keys "Save and Reset" looks at, in order ("DEL", "CMD", "T1" included)
+  std::vector<std::string>
+      writeOrder;  // keys "Save and Reset" looks at, in order ("DEL", "CMD", "T1" included)
 
   // Interval box (keyboard-to-serial family).
   int intervalMin = 0;

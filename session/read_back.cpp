@@ -10,12 +10,6 @@ namespace p = patterns;
 
 namespace {
 
-int IndexOf(const ComboSetting& setting, std::string_view value) {
-  for (std::size_t i = 0; i < setting.values.size(); ++i)
-    if (setting.values[i] == value) return static_cast<int>(i);
-  return -1;
-}
-
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;

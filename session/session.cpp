@@ -6,15 +6,6 @@
 #include "session/session_impl.h"
 
 namespace setwright {
-namespace {
-
-int IndexOf(const ComboSetting& setting, const std::string& value) {
-  for (std::size_t i = 0; i < setting.values.size(); ++i)
-    if (setting.values[i] == value) return static_cast<int>(i);
-  return -1;
-}
-
-}  // namespace
 
 Session::Impl::Impl(const ModelSpec& m, ISerialPort& selected, ISerialPort* newPort,
                     IPortLister& lister, IClock& c)

@@ -27,6 +27,13 @@ inline constexpr uint32_t kNewPortReplyTimeoutTicks = 20;
 inline constexpr uint32_t kButtonDebounceMs = 100;
 inline constexpr int kEndPauseMs = 300;
 
+// Position of `value` in the setting's list, or -1.
+inline int IndexOf(const ComboSetting& setting, std::string_view value) {
+  for (std::size_t i = 0; i < setting.values.size(); ++i)
+    if (setting.values[i] == value) return static_cast<int>(i);
+  return -1;
+}
+
 // One step of the write sequence: the key looked at on the send step `step`; its reply is
 // awaited on step + 1.
 struct WriteItem {

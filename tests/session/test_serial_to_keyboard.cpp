@@ -177,6 +177,23 @@ TEST(SerialToKeyboard, OpenFailureIsRetriedEveryTick) {
   rig.Ticks();
   EXPECT_EQ(rig.session->State(), SessionState::IdleSelectedPort);
   EXPECT_EQ(rig.ui.Take(), Lines{"report blue Waiting for device connected!"});
+
+  rig.selected.close();
+  rig.selected.SetOpenFails(true);
+  rig.Ticks();
+  rig.lister.Set({"COM3", "COM8"});  // a port arriving ends the retries
+  rig.Ticks();
+  EXPECT_EQ(rig.session->State(), SessionState::IdleNewPort);
+}
+
+TEST(SerialToKeyboard, AnyModemChangeWithCtsOnArmsTheEntry) {
+  Rig rig("MR-310SKB");
+  rig.selected.SetCts(true);
+  rig.Ticks(3);
+  EXPECT_EQ(rig.selected.TakeWritten(), "");
+  rig.selected.SetModemStatus(kModemCts);  // DSR drops, CTS stays on
+  rig.Ticks(2);
+  EXPECT_EQ(rig.selected.TakeWritten(), "\r\n@PROG\r\n");
 }
 
 TEST(SerialToKeyboard, NoPortAtAllWaitsForOne) {
