@@ -2,9 +2,13 @@
 
 namespace setwright::rfc2217 {
 
-int ParityToWire(int parity) { return parity >= 0 && parity <= 4 ? parity + 1 : 0; }
+int ParityToWire(int parity) {
+  return parity >= 0 && parity <= 4 ? parity + 1 : 0;
+}
 
-int ParityFromWire(int wire) { return wire >= 1 && wire <= 5 ? wire - 1 : -1; }
+int ParityFromWire(int wire) {
+  return wire >= 1 && wire <= 5 ? wire - 1 : -1;
+}
 
 int StopBitsToWire(int stopBits) {
   switch (stopBits) {
@@ -237,7 +241,8 @@ void Rfc2217Client::OnOption(uint8_t verb, uint8_t option) {
     output_ += ComPortCommand(SET_BAUDRATE, Uint32Value(static_cast<uint32_t>(settings_.baudRate)));
     output_ += ComPortCommand(SET_DATASIZE, static_cast<uint8_t>(settings_.dataBits));
     output_ += ComPortCommand(SET_PARITY, static_cast<uint8_t>(ParityToWire(settings_.parity)));
-    output_ += ComPortCommand(SET_STOPSIZE, static_cast<uint8_t>(StopBitsToWire(settings_.stopBits)));
+    output_ +=
+        ComPortCommand(SET_STOPSIZE, static_cast<uint8_t>(StopBitsToWire(settings_.stopBits)));
     const uint8_t flow = settings_.flowControl == 1   ? kControlHardwareFlow
                          : settings_.flowControl == 2 ? kControlXonXoff
                                                       : kControlNoFlow;

@@ -79,8 +79,8 @@ inline constexpr uint8_t kModemLineBits = 0xF0;
 inline constexpr size_t kMaxSubnegotiation = 64;
 
 // Serial settings in the codes of our port object and their wire codes.
-int ParityToWire(int parity);    // 0..4 -> 1..5, 0 for an unknown code
-int ParityFromWire(int wire);    // 1..5 -> 0..4, -1 for an unknown code
+int ParityToWire(int parity);      // 0..4 -> 1..5, 0 for an unknown code
+int ParityFromWire(int wire);      // 1..5 -> 0..4, -1 for an unknown code
 int StopBitsToWire(int stopBits);  // 0 one -> 1, 1 one and a half -> 3, 2 two -> 2
 int StopBitsFromWire(int wire);    // the reverse, -1 for an unknown code
 

@@ -22,9 +22,13 @@ IoThread::IoThread() {
   thread_ = thread;
 }
 
-bool IoThread::Available() { return QCoreApplication::instance() != nullptr; }
+bool IoThread::Available() {
+  return QCoreApplication::instance() != nullptr;
+}
 
-bool IoThread::IsCurrent() const { return QThread::currentThread() == context_->thread(); }
+bool IoThread::IsCurrent() const {
+  return QThread::currentThread() == context_->thread();
+}
 
 bool IoThread::RunBlocking(const std::function<void()>& fn) {
   if (IsCurrent()) {

@@ -35,8 +35,7 @@ class LocalTransport : public Transport {
   bool Open() override {
     if (!ApplySettings()) return false;
     if (!port_.open(QIODevice::ReadWrite)) return false;
-    if (!PreparePlatformPort(static_cast<intptr_t>(port_.handle()),
-                             settings_.flowControl == 2)) {
+    if (!PreparePlatformPort(static_cast<intptr_t>(port_.handle()), settings_.flowControl == 2)) {
       port_.close();
       return false;
     }
@@ -97,26 +96,51 @@ class LocalTransport : public Transport {
   bool ApplySettings() {
     QSerialPort::Parity parity;
     switch (settings_.parity) {
-      case 0: parity = QSerialPort::NoParity; break;
-      case 1: parity = QSerialPort::OddParity; break;
-      case 2: parity = QSerialPort::EvenParity; break;
-      case 3: parity = QSerialPort::MarkParity; break;
-      case 4: parity = QSerialPort::SpaceParity; break;
-      default: return false;
+      case 0:
+        parity = QSerialPort::NoParity;
+        break;
+      case 1:
+        parity = QSerialPort::OddParity;
+        break;
+      case 2:
+        parity = QSerialPort::EvenParity;
+        break;
+      case 3:
+        parity = QSerialPort::MarkParity;
+        break;
+      case 4:
+        parity = QSerialPort::SpaceParity;
+        break;
+      default:
+        return false;
     }
     QSerialPort::StopBits stop;
     switch (settings_.stopBits) {
-      case 0: stop = QSerialPort::OneStop; break;
-      case 1: stop = QSerialPort::OneAndHalfStop; break;
-      case 2: stop = QSerialPort::TwoStop; break;
-      default: return false;
+      case 0:
+        stop = QSerialPort::OneStop;
+        break;
+      case 1:
+        stop = QSerialPort::OneAndHalfStop;
+        break;
+      case 2:
+        stop = QSerialPort::TwoStop;
+        break;
+      default:
+        return false;
     }
     QSerialPort::FlowControl flow;
     switch (settings_.flowControl) {
-      case 0: flow = QSerialPort::NoFlowControl; break;
-      case 1: flow = QSerialPort::HardwareControl; break;
-      case 2: flow = QSerialPort::SoftwareControl; break;
-      default: return false;
+      case 0:
+        flow = QSerialPort::NoFlowControl;
+        break;
+      case 1:
+        flow = QSerialPort::HardwareControl;
+        break;
+      case 2:
+        flow = QSerialPort::SoftwareControl;
+        break;
+      default:
+        return false;
     }
     if (settings_.dataBits < 5 || settings_.dataBits > 8 || settings_.baudRate <= 0) return false;
     return port_.setBaudRate(settings_.baudRate) &&

@@ -15,8 +15,8 @@ bool PreparePlatformPort(intptr_t handle, bool softwareFlow) {
   termios tio{};
   if (::tcgetattr(fd, &tio) != 0) return false;
   // The terminal defaults would eat XON/XOFF bytes, turn CR into LF and echo input.
-  tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
-                                        ICRNL | IXANY);
+  tio.c_iflag &=
+      ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXANY);
   if (!softwareFlow) tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF);
   tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
   tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);

@@ -7,7 +7,9 @@ namespace setwright::serial_detail {
 
 // Windows opens communication devices exclusively and Qt already sets a raw DCB with the
 // requested flow control, so nothing is left to do here.
-bool PreparePlatformPort(intptr_t, bool) { return true; }
+bool PreparePlatformPort(intptr_t, bool) {
+  return true;
+}
 
 std::optional<uint32_t> PlatformModemLines(intptr_t handle) {
   DWORD status = 0;

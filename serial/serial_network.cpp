@@ -1,11 +1,10 @@
 // Network serial ports: "rfc2217://HOST:PORT", a Telnet connection with the COM Port
 // Control Option. The protocol itself is in rfc2217_protocol.*; this file moves its bytes.
-#include <cctype>
-
 #include <QHostAddress>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
+#include <cctype>
 
 #include "serial/serial_transport.h"
 
@@ -20,8 +19,8 @@ constexpr qint64 kReadChunk = 4096;
 
 class NetworkTransport : public Transport {
  public:
-  NetworkTransport(const std::string& url, const rfc2217::PortSettings& settings,
-                   size_t storeSize, int connectTimeoutMs, ReceiveSink& sink)
+  NetworkTransport(const std::string& url, const rfc2217::PortSettings& settings, size_t storeSize,
+                   int connectTimeoutMs, ReceiveSink& sink)
       : url_(url), client_(settings), connectTimeoutMs_(connectTimeoutMs), sink_(sink) {
     socket_.setReadBufferSize(static_cast<qint64>(storeSize));
     timer_.setSingleShot(true);

@@ -45,7 +45,7 @@ struct CSerialPort::Impl : serial_detail::ReceiveSink {
   size_t storeSize = kDefaultStoreSize;
   std::chrono::milliseconds readInterval{kDefaultReadIntervalMs};
   bool open = false;
-  int openOutcome = 0;  // network opening: 0 pending, 1 ready, -1 failed
+  int openOutcome = 0;      // network opening: 0 pending, 1 ready, -1 failed
   uint64_t generation = 0;  // counts openings and closings; stale callbacks compare it
   std::deque<char> store;
   bool burstPending = false;
@@ -299,8 +299,9 @@ void CSerialPort::getModemStatus(uint32_t& status) {
 int CSerialPort::writeData(const void* data, int size) {
   if (!data || size < 0) return -1;
   int written = -1;
-  impl_->WithTransport(
-      [&](Transport& t) { written = size == 0 ? 0 : t.Write(static_cast<const char*>(data), size); });
+  impl_->WithTransport([&](Transport& t) {
+    written = size == 0 ? 0 : t.Write(static_cast<const char*>(data), size);
+  });
   return written;
 }
 

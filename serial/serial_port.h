@@ -4,6 +4,10 @@
 // implementation (local ports through Qt Serial Port, network ports through RFC 2217,
 // chosen by the port name's scheme). Tests substitute their own ISerialPort.
 //
+// The port's I/O runs on a thread of the serial layer with a Qt event loop, so the program
+// must have created its QCoreApplication (QApplication) before open(); without one open()
+// fails.
+//
 // Results the engine relies on:
 //  - open() on a missing or busy port leaves the port closed; isOpen() is the only test.
 //  - readData() never waits; it returns -1 on a closed port, else the bytes copied (0..size).

@@ -91,7 +91,8 @@ struct Rfc2217Server::Impl : IDeviceLink, TelnetParser::Handler {
       std::lock_guard lock(linkMutex);
       if (flushQueued || !flushTarget) return;
       flushQueued = true;
-      QMetaObject::invokeMethod(flushTarget, [this] { Flush(); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          flushTarget, [this] { Flush(); }, Qt::QueuedConnection);
     }
   }
 
@@ -118,7 +119,8 @@ struct Rfc2217Server::Impl : IDeviceLink, TelnetParser::Handler {
     state |= static_cast<uint8_t>(changes >> 4);  // the change flags sit below the lines
     notifiedLines = lines & kModemLineBits;
     if (!force && (state & modemMask) == 0) return;
-    Write(ComPortCommand(kServerOffset + NOTIFY_MODEMSTATE, static_cast<uint8_t>(state & modemMask)));
+    Write(
+        ComPortCommand(kServerOffset + NOTIFY_MODEMSTATE, static_cast<uint8_t>(state & modemMask)));
   }
 
   void Reschedule() {
@@ -251,7 +253,8 @@ struct Rfc2217Server::Impl : IDeviceLink, TelnetParser::Handler {
         if (payload.size() < 6) return;
         uint32_t baud = 0;
         for (int i = 2; i < 6; ++i) baud = (baud << 8) | static_cast<uint8_t>(payload[i]);
-        if (baud != 0 && baud <= 0x7FFFFFFF) SetLine([&] { line.baudRate = static_cast<int>(baud); });
+        if (baud != 0 && baud <= 0x7FFFFFFF)
+          SetLine([&] { line.baudRate = static_cast<int>(baud); });
         Answer(command, Uint32Value(static_cast<uint32_t>(line.baudRate)));
         break;
       }
@@ -359,7 +362,9 @@ struct Rfc2217Server::Impl : IDeviceLink, TelnetParser::Handler {
 Rfc2217Server::Rfc2217Server(DeviceModel& device, std::string bindAddress, uint16_t port)
     : impl_(std::make_unique<Impl>(device, std::move(bindAddress), port)) {}
 
-Rfc2217Server::~Rfc2217Server() { Stop(); }
+Rfc2217Server::~Rfc2217Server() {
+  Stop();
+}
 
 bool Rfc2217Server::Start() {
   Impl& d = *impl_;
@@ -374,8 +379,8 @@ bool Rfc2217Server::Start() {
     d.flushTarget = d.context;
   }
   bool listening = false;
-  QMetaObject::invokeMethod(d.context, [&] { listening = d.Listen(); },
-                            Qt::BlockingQueuedConnection);
+  QMetaObject::invokeMethod(
+      d.context, [&] { listening = d.Listen(); }, Qt::BlockingQueuedConnection);
   d.running = true;
   if (!listening) {
     Stop();
@@ -391,14 +396,17 @@ void Rfc2217Server::Stop() {
     std::lock_guard lock(d.linkMutex);
     d.flushTarget = nullptr;
   }
-  QMetaObject::invokeMethod(d.context, [&] { d.Shutdown(); }, Qt::BlockingQueuedConnection);
+  QMetaObject::invokeMethod(
+      d.context, [&] { d.Shutdown(); }, Qt::BlockingQueuedConnection);
   d.thread.quit();
   d.thread.wait();
   d.running = false;
   d.boundPort = 0;
 }
 
-uint16_t Rfc2217Server::Port() const { return impl_->boundPort; }
+uint16_t Rfc2217Server::Port() const {
+  return impl_->boundPort;
+}
 
 std::string Rfc2217Server::Url() const {
   return "rfc2217://" + impl_->bindAddress + ":" + std::to_string(impl_->boundPort.load());

@@ -130,7 +130,8 @@ ScriptedPeer::ScriptedPeer(QByteArray greeting, QByteArray stream, bool dropAfte
 }
 
 ScriptedPeer::~ScriptedPeer() {
-  QMetaObject::invokeMethod(context_, [this] { delete context_; }, Qt::BlockingQueuedConnection);
+  QMetaObject::invokeMethod(
+      context_, [this] { delete context_; }, Qt::BlockingQueuedConnection);
   thread_.quit();
   thread_.wait();
 }

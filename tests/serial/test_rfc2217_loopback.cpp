@@ -121,7 +121,9 @@ std::string Bytes(std::initializer_list<int> values) {
   return out;
 }
 
-QByteArray Q(const std::string& s) { return QByteArray(s.data(), static_cast<qsizetype>(s.size())); }
+QByteArray Q(const std::string& s) {
+  return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 TEST(NetworkPortOpening, FailsCleanlyWithinItsTimeOut) {
   QTcpServer closed;  // a port that was free a moment ago: nothing listens there
@@ -168,7 +170,8 @@ TEST(NetworkPortOpening, HostilePeersNeitherHangNorFloodTheStore) {
   const std::vector<Case> cases = {
       {"endless sub-negotiation", agree + endlessSub, std::string(8192, 'x')},
       {"garbage", agree, garbage},
-      {"endless option requests", agree, [] {
+      {"endless option requests", agree,
+       [] {
          std::string s;
          for (int i = 0; i < 2000; ++i) s += Bytes({wire::IAC, wire::WILL, 200});
          return s;

@@ -48,8 +48,7 @@ class PtyDevice {
     std::string got;
     const auto deadline = Clock::now() + timeout;
     while (got.size() < count) {
-      const auto left =
-          std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
+      const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
       if (left <= 0) break;
       pollfd p{master_, POLLIN, 0};
       if (::poll(&p, 1, static_cast<int>(left)) <= 0) continue;
