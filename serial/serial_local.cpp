@@ -2,11 +2,22 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QSerialPort>
+#include <type_traits>
 
 #include "serial/serial_transport.h"
 
 namespace setwright::serial_detail {
 namespace {
+
+// The system handle as the platform steps take it: a descriptor, or a HANDLE on Windows.
+template <typename Handle>
+intptr_t HandleValue(Handle handle) {
+  if constexpr (std::is_pointer_v<Handle>) {
+    return reinterpret_cast<intptr_t>(handle);
+  } else {
+    return static_cast<intptr_t>(handle);
+  }
+}
 
 // Time writeData may take before it gives up on bytes the driver does not take.
 constexpr int kWriteTimeoutMs = 2000;
@@ -35,7 +46,7 @@ class LocalTransport : public Transport {
   bool Open() override {
     if (!ApplySettings()) return false;
     if (!port_.open(QIODevice::ReadWrite)) return false;
-    if (!PreparePlatformPort(static_cast<intptr_t>(port_.handle()), settings_.flowControl == 2)) {
+    if (!PreparePlatformPort(HandleValue(port_.handle()), settings_.flowControl == 2)) {
       port_.close();
       return false;
     }
@@ -69,7 +80,7 @@ class LocalTransport : public Transport {
 
   std::optional<uint32_t> ModemLines() override {
     if (!port_.isOpen()) return std::nullopt;
-    return PlatformModemLines(static_cast<intptr_t>(port_.handle()));
+    return PlatformModemLines(HandleValue(port_.handle()));
   }
 
   void Pull() override {

@@ -9,11 +9,9 @@
 // write also reads, and a failed write reports the connection lost.
 #include "serial/serial_port.h"
 
-#include <QThread>
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
 #include <deque>
 #include <mutex>
 #include <thread>
