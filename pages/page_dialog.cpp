@@ -128,11 +128,10 @@ CPageDialog::CPageDialog(const PageDef& def, ISelectionDialog& selection, PageDe
 }
 
 CPageDialog::~CPageDialog() {
-  // A page still open when the program ends closes its ports and stops its thread.
-  if (isVisible() && !closing_) {
-    closing_ = true;
-    session_->Close();
-  }
+  // A page still open when the program ends closes its ports and stops its thread; the
+  // selection dialog may be gone already, so it is left alone.
+  destroying_ = true;
+  StartClose();
   session_->SetUi(nullptr);
 }
 
@@ -471,7 +470,7 @@ void CPageDialog::StartClose() {
   boxAnswered_.notify_all();
   session_->Close();
   // The engine ends the modal run through ClosePage; make sure the page is gone.
-  if (isVisible()) QDialog::done(QDialog::Rejected);
+  if (isVisible() && !destroying_) QDialog::done(QDialog::Rejected);
 }
 
 // ---- ISessionUi ----
@@ -606,6 +605,7 @@ void CPageDialog::SelectProduct(int productIndex) {
 }
 
 void CPageDialog::CloseSelectionDialog() {
+  if (destroying_) return;
   OnUi([this] { selection_.CloseDialog(); });
 }
 

@@ -158,6 +158,7 @@ class CPageDialog : public QDialog, public ISessionUi, public IProductPage {
   bool refreshing_ = false;  // widgets are being set from the form state
   bool checking_ = false;    // a focus-loss check is showing its box
   std::atomic<bool> closing_{false};
+  bool destroying_ = false;
   std::atomic<int> openBoxes_{0};
   std::vector<QPointer<QMessageBox>> boxes_;  // user-interface thread only
 
