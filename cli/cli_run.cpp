@@ -29,7 +29,12 @@ class ListingWithPort : public IPortLister {
     std::vector<SerialPortInfo> listing = system_.List();
     bool present = std::any_of(listing.begin(), listing.end(),
                                [&](const SerialPortInfo& p) { return p.portName == port_; });
-    if (!present) listing.push_back({port_, "", ""});
+    if (!present) {
+      SerialPortInfo info{port_, "", ""};
+      // A network port is a fixed entry, never reported as a device that came or went.
+      info.fixed = port_.rfind("rfc2217://", 0) == 0;
+      listing.push_back(info);
+    }
     return listing;
   }
 
