@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -262,13 +263,19 @@ TEST_F(PtyPort, ReportArmedBeforeCloseFindsTheStoreGone) {
   EXPECT_EQ(listener.Reports()[0].read, -1);
 }
 
-TEST_F(PtyPort, ReopeningStartsWithAnEmptyStore) {
+TEST_F(PtyPort, ReopeningStartsWithNothingHeldOrPending) {
   RecordingListener listener(port_, 0);
   port_.connectReadEvent(&listener);
   Open(port_);
   device_.Send("stale");
   ASSERT_TRUE(listener.WaitForReports(1));
   port_.close();
+  // Closing gave the terminal back its earlier line-by-line settings: a whole line shows.
+  device_.Send("pending in the driver\n");
+  ASSERT_TRUE(Eventually([&] {
+    int queued = 0;
+    return ::ioctl(device_.keeper(), FIONREAD, &queued) == 0 && queued > 0;
+  }));
   Open(port_);
   char buf[8];
   EXPECT_EQ(port_.readData(buf, sizeof buf), 0);
