@@ -409,7 +409,10 @@ uint16_t Rfc2217Server::Port() const {
 }
 
 std::string Rfc2217Server::Url() const {
-  return "rfc2217://" + impl_->bindAddress + ":" + std::to_string(impl_->boundPort.load());
+  const std::string& host = impl_->bindAddress;
+  // An IPv6 address goes in brackets, or its colons would read as the port separator.
+  const std::string shown = host.find(':') != std::string::npos ? "[" + host + "]" : host;
+  return "rfc2217://" + shown + ":" + std::to_string(impl_->boundPort.load());
 }
 
 }  // namespace setwright::sim

@@ -115,6 +115,16 @@ TEST_F(NetworkPort, SecondClientIsTurnedAway) {
   EXPECT_TRUE(other.isOpen());
 }
 
+TEST(NetworkPortAddress, Ipv6ServerIsReachedThroughItsUrl) {
+  EchoDevice device;
+  sim::Rfc2217Server server(device, "::1");
+  if (!server.Start()) GTEST_SKIP() << "no IPv6 loopback here";
+  EXPECT_EQ(server.Url(), "rfc2217://[::1]:" + std::to_string(server.Port()));
+  CSerialPort port;
+  OpenPort(port, server.Url());
+  EXPECT_TRUE(port.isOpen());
+}
+
 std::string Bytes(std::initializer_list<int> values) {
   std::string out;
   for (int v : values) out.push_back(static_cast<char>(v));
