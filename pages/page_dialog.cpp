@@ -310,7 +310,7 @@ void CPageDialog::FillLists() {
   refreshing_ = false;
 }
 
-void CPageDialog::OpenPage() {
+void CPageDialog::InitPage() {
   closing_ = false;
   checking_ = false;
   ApplyFonts();
@@ -318,12 +318,16 @@ void CPageDialog::OpenPage() {
   if (logBox_) logBox_->clear();
   session_->Open();
   RefreshFromForm();
-  if (!isVisible()) show();
+}
+
+void CPageDialog::OpenPage() {
+  InitPage();
+  show();
 }
 
 void CPageDialog::RunModal() {
-  OpenPage();
-  // OpenPage has shown the page; exec() makes the run modal and returns when it closes.
+  // As a dialog initialises before it is first drawn, the engine starts before exec shows it.
+  InitPage();
   exec();
 }
 

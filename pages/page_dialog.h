@@ -91,8 +91,8 @@ class CPageDialog : public QDialog, public ISessionUi, public IProductPage {
                int stopBits) override;
   void RunModal() override;
 
-  // The opening of the page without the modal run: fonts, lists, engine, tool tips.
-  // RunModal does this and then runs the page until it is closed.
+  // Opens and shows the page without a modal run (fonts, lists, engine), for tools and
+  // tests that drive the page themselves.
   void OpenPage();
 
   const ModelSpec& Model() const { return model_; }
@@ -129,6 +129,7 @@ class CPageDialog : public QDialog, public ISessionUi, public IProductPage {
   struct PendingBox;
 
   void BuildForm();
+  void InitPage();
   void ApplyFonts();
   void FillLists();
   void RefreshFromForm();

@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <algorithm>
 #include <cstring>
 #include <set>
@@ -106,6 +108,27 @@ TEST_P(PageForm, ShowsEveryControlInTheEmbeddedFont) {
   EXPECT_EQ(log.family(), regular.family());
   EXPECT_EQ(log.pixelSize(), 14);
   EXPECT_TRUE(log.bold());
+}
+
+TEST(PageForms, RunModallyUntilTheCloseBox) {
+  for (const PageEntry& e : AllPages()) {
+    FakeSelection selection;
+    ClosedPort port, port2;
+    FixedLister lister;
+    FakeClock clock;
+    auto page = e.make(selection, {&port, &port2, &lister, &clock});
+    page->GetSession().SetManualTicks(true);
+    bool wasModal = false;
+    QTimer::singleShot(0, page.get(), [&] {
+      wasModal = page->isVisible() && QApplication::activeModalWidget() == page.get();
+      page->close();
+    });
+    page->RunModal();
+    EXPECT_TRUE(wasModal) << e.model;
+    EXPECT_FALSE(page->isVisible()) << e.model;
+    // Closing a page ends the program.
+    EXPECT_EQ(selection.closed, 1) << e.model;
+  }
 }
 
 struct Presence {
