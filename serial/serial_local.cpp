@@ -31,14 +31,16 @@ class LocalTransport : public Transport {
     // Bounded: beyond this Qt stops reading and the driver holds the rest.
     port_.setReadBufferSize(static_cast<qint64>(storeSize));
     QObject::connect(&port_, &QSerialPort::readyRead, &port_, [this] { Pull(); });
-    QObject::connect(&port_, &QSerialPort::errorOccurred, &port_,
-                     [this](QSerialPort::SerialPortError error) {
-                       // A USB adapter pulled out, or a port that stopped answering.
-                       if (error == QSerialPort::ResourceError && port_.isOpen() && !lost_) {
-                         lost_ = true;
-                         sink_.ConnectionLost();
-                       }
-                     });
+    QObject::connect(
+        &port_, &QSerialPort::errorOccurred, &port_, [this](QSerialPort::SerialPortError error) {
+          // A USB adapter pulled out or a hung-up line: reading fails for good,
+          // and Qt would report it again on every turn of the event loop.
+          if ((error == QSerialPort::ReadError || error == QSerialPort::ResourceError) && opened_ &&
+              !lost_) {
+            lost_ = true;
+            sink_.ConnectionLost();
+          }
+        });
   }
 
   ~LocalTransport() override { Close(); }
@@ -55,6 +57,7 @@ class LocalTransport : public Transport {
     if (settings_.flowControl != 1) port_.setRequestToSend(false);
     port_.clear(QSerialPort::AllDirections);
     port_.clearError();
+    opened_ = true;
     return true;
   }
 
@@ -94,6 +97,7 @@ class LocalTransport : public Transport {
   }
 
   void Close() override {
+    opened_ = false;
     if (!port_.isOpen()) return;
     QObject::disconnect(&port_, nullptr, &port_, nullptr);
     // Input is dropped. What was written is left to drain: writeData returned only after
@@ -162,6 +166,7 @@ class LocalTransport : public Transport {
   rfc2217::PortSettings settings_;
   ReceiveSink& sink_;
   QSerialPort port_;
+  bool opened_ = false;
   bool lost_ = false;
 };
 

@@ -38,6 +38,11 @@ class PtyDevice {
     if (master_ >= 0) ::close(master_);
   }
   bool ok() const { return master_ >= 0 && !name_.empty() && keeper_ >= 0; }
+  // The device end goes away, as a USB adapter pulled out.
+  void HangUp() {
+    ::close(master_);
+    master_ = -1;
+  }
   const std::string& name() const { return name_; }
   int keeper() const { return keeper_; }
 
@@ -283,6 +288,15 @@ TEST_F(PtyPort, ReopeningStartsWithNothingHeldOrPending) {
   device_.Send("new");
   ASSERT_TRUE(listener.WaitForBytes(3));
   EXPECT_EQ(listener.Received(), "new");
+}
+
+TEST_F(PtyPort, PortWhoseDeviceWentAwayReadsAsClosed) {
+  Open(port_);
+  device_.HangUp();
+  EXPECT_TRUE(Eventually([&] { return !port_.isOpen(); }));
+  char byte;
+  EXPECT_EQ(port_.readData(&byte, 1), -1);
+  EXPECT_EQ(port_.writeData("x", 1), -1);
 }
 
 }  // namespace
