@@ -59,7 +59,23 @@ bool Session::Impl::CheckReplyTimeout() {
 bool Session::Impl::OpenPort(ISerialPort& port, const std::string& name) {
   port.setReadIntervalTimeout(50);
   port.init(name, baudRate, parity, dataBits, stopBits, FlowNone, 4096);
+  if (!held) {
+    port.open();
+    return port.isOpen();
+  }
+  // Opening a network port waits for its server, up to the connect time-out: the other
+  // threads (the user interface above all) must not wait with it.
+  std::unique_lock<std::mutex>* lock = held;  // other threads take the lock meanwhile
+  opening = true;
+  lock->unlock();
   port.open();
+  lock->lock();
+  held = lock;
+  opening = false;
+  if (!opened) {
+    port.close();  // the page was closed meanwhile
+    return false;
+  }
   return port.isOpen();
 }
 
@@ -245,7 +261,7 @@ int Session::TakeExtraPauseMs() {
 // The ignore rule of every button: a reply is awaited, or the last send or accepted press
 // was less than `windowMs` ago. An accepted press restarts the window.
 bool Session::Impl::AcceptPress(uint32_t windowMs) {
-  if (AwaitingReply || MsSince(LastSendTime) < windowMs) return false;
+  if (AwaitingReply || opening || MsSince(LastSendTime) < windowMs) return false;
   LastSendTime = clock.NowMs();
   return true;
 }

@@ -52,7 +52,11 @@ struct Session::Impl {
   ISessionUi* ui = nullptr;
 
   mutable std::mutex mutex;
+  std::unique_lock<std::mutex>* held = nullptr;  // the lock Locked() holds, if any
   std::vector<std::function<void()>> effects;
+  // A port is being opened with the lock let go (a network port may take seconds to
+  // answer); buttons are ignored meanwhile, as while a reply is awaited.
+  bool opening = false;
 
   // Handed over by the selection dialog.
   std::string portName;
@@ -102,8 +106,10 @@ struct Session::Impl {
   void Locked(Fn&& fn) {
     std::vector<std::function<void()>> queued;
     {
-      std::lock_guard<std::mutex> lock(mutex);
+      std::unique_lock<std::mutex> lock(mutex);
+      held = &lock;
       fn();
+      held = nullptr;
       queued.swap(effects);
     }
     for (auto& effect : queued) effect();

@@ -1,9 +1,13 @@
-// The poll thread on its own, and a product switch whose front end closes the page from
-// within the poll thread's own tick (as a console front end does).
+// The poll thread on its own, a product switch whose front end closes the page from
+// within the poll thread's own tick (as a console front end does), and a port that takes
+// its time to open.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <future>
+#include <mutex>
 #include <thread>
 
 #include "session/poll_thread.h"
@@ -69,6 +73,67 @@ TEST(PollThread, ProductSwitchClosedFromTheTick) {
   session.Close();
   EXPECT_EQ(selected.TakeWritten(), "");
   EXPECT_EQ(ui.Take().back(), "close page");
+}
+
+// A port whose opening waits until the test lets it go, as a network port waits for its
+// server.
+class SlowOpeningPort : public FakePort {
+ public:
+  using FakePort::FakePort;
+  bool open() override {
+    entered = true;
+    std::unique_lock<std::mutex> lock(mu_);
+    released_.wait(lock, [&] { return free_; });
+    return FakePort::open();
+  }
+  void Release() {
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      free_ = true;
+    }
+    released_.notify_all();
+  }
+  std::atomic<bool> entered{false};
+
+ private:
+  std::mutex mu_;
+  std::condition_variable released_;
+  bool free_ = false;
+};
+
+TEST(SlowPortOpening, HoldsUpNoOtherThreadAndAPageClosedMeanwhileKeepsItClosed) {
+  for (bool closeWhileOpening : {false, true}) {
+    FakeClock clock;
+    SlowOpeningPort selected("COM3");
+    FakeLister lister;
+    lister.Set({"COM3"});
+    RecordingUi ui;
+    Session session(*FindModel("MR-320KBS"), selected, nullptr, lister, clock);
+    session.SetUi(&ui);
+    session.SetPortName("COM3");
+    session.SetManualTicks(true);
+    session.Open();
+    clock.now += 1000;
+    std::thread ticker([&] { session.Tick(); });
+    ASSERT_TRUE(WaitFor([&] { return selected.entered.load(); }));
+
+    // The user interface goes on meanwhile; a button is ignored as while a reply is awaited.
+    auto ui_thread = std::async(std::launch::async, [&] {
+      session.EditForm([](FormState& form) { form.intervalText = "20"; });
+      session.EnterProgMode();
+      if (closeWhileOpening) session.Close();
+      return session.Form().intervalText;
+    });
+    bool answered = ui_thread.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    selected.Release();
+    ticker.join();
+    ASSERT_TRUE(answered) << "the user interface waited for the port";
+    EXPECT_EQ(ui_thread.get(), "20");
+    EXPECT_EQ(selected.OpenCount(), 1);
+    EXPECT_EQ(selected.TakeWritten(), "");
+    EXPECT_EQ(selected.isOpen(), !closeWhileOpening);
+    if (!closeWhileOpening) session.Close();
+  }
 }
 
 }  // namespace
