@@ -56,4 +56,8 @@ const PageDef& CKN610KPQ::Definition() {
 CKN610KPQ::CKN610KPQ(ISelectionDialog& selection, PageDeps deps)
     : CPageDialog(Definition(), selection, deps) {}
 
+CKN610KPQ::~CKN610KPQ() {
+  Shutdown();
+}
+
 }  // namespace setwright

@@ -8,6 +8,7 @@ namespace setwright {
 class CKN610KPQ : public CPageDialog {
  public:
   explicit CKN610KPQ(ISelectionDialog& selection, PageDeps deps = {});
+  ~CKN610KPQ() override;
   // The page's form: controls, tab order and tool tips.
   static const PageDef& Definition();
 };

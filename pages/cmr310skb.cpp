@@ -69,4 +69,8 @@ const PageDef& CMR310SKB::Definition() {
 CMR310SKB::CMR310SKB(ISelectionDialog& selection, PageDeps deps)
     : CPageDialog(Definition(), selection, deps) {}
 
+CMR310SKB::~CMR310SKB() {
+  Shutdown();
+}
+
 }  // namespace setwright

@@ -8,6 +8,7 @@ namespace setwright {
 class CMR310SKB : public CPageDialog {
  public:
   explicit CMR310SKB(ISelectionDialog& selection, PageDeps deps = {});
+  ~CMR310SKB() override;
   // The page's form: controls, tab order and tool tips.
   static const PageDef& Definition();
 };

@@ -58,4 +58,8 @@ const PageDef& CMR320KBS::Definition() {
 CMR320KBS::CMR320KBS(ISelectionDialog& selection, PageDeps deps)
     : CPageDialog(Definition(), selection, deps) {}
 
+CMR320KBS::~CMR320KBS() {
+  Shutdown();
+}
+
 }  // namespace setwright

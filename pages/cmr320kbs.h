@@ -8,6 +8,7 @@ namespace setwright {
 class CMR320KBS : public CPageDialog {
  public:
   explicit CMR320KBS(ISelectionDialog& selection, PageDeps deps = {});
+  ~CMR320KBS() override;
   // The page's form: controls, tab order and tool tips.
   static const PageDef& Definition();
 };

@@ -56,4 +56,8 @@ const PageDef& CTV520KBS::Definition() {
 CTV520KBS::CTV520KBS(ISelectionDialog& selection, PageDeps deps)
     : CPageDialog(Definition(), selection, deps) {}
 
+CTV520KBS::~CTV520KBS() {
+  Shutdown();
+}
+
 }  // namespace setwright

@@ -65,4 +65,8 @@ const PageDef& CZWE710SKB::Definition() {
 CZWE710SKB::CZWE710SKB(ISelectionDialog& selection, PageDeps deps)
     : CPageDialog(Definition(), selection, deps) {}
 
+CZWE710SKB::~CZWE710SKB() {
+  Shutdown();
+}
+
 }  // namespace setwright

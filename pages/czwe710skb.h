@@ -8,6 +8,7 @@ namespace setwright {
 class CZWE710SKB : public CPageDialog {
  public:
   explicit CZWE710SKB(ISelectionDialog& selection, PageDeps deps = {});
+  ~CZWE710SKB() override;
   // The page's form: controls, tab order and tool tips.
   static const PageDef& Definition();
 };

@@ -47,4 +47,8 @@ const PageDef& CZWE720WKB::Definition() {
 CZWE720WKB::CZWE720WKB(ISelectionDialog& selection, PageDeps deps)
     : CPageDialog(Definition(), selection, deps) {}
 
+CZWE720WKB::~CZWE720WKB() {
+  Shutdown();
+}
+
 }  // namespace setwright

@@ -8,6 +8,7 @@ namespace setwright {
 class CZWE720WKB : public CPageDialog {
  public:
   explicit CZWE720WKB(ISelectionDialog& selection, PageDeps deps = {});
+  ~CZWE720WKB() override;
   // The page's form: controls, tab order and tool tips.
   static const PageDef& Definition();
 };

@@ -49,6 +49,10 @@ QString ForDisplay(const std::string& s) {
   return text;
 }
 
+bool IsDecimalChar(QChar c) {
+  return c >= u'0' && c <= u'9';
+}
+
 bool IsHexChar(QChar c) {
   return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
 }
@@ -128,6 +132,11 @@ CPageDialog::CPageDialog(const PageDef& def, ISelectionDialog& selection, PageDe
 }
 
 CPageDialog::~CPageDialog() {
+  Shutdown();
+}
+
+void CPageDialog::Shutdown() {
+  if (destroying_) return;
   // A page still open when the program ends closes its ports and stops its thread; the
   // selection dialog may be gone already, so it is left alone.
   destroying_ = true;
@@ -425,7 +434,7 @@ bool CPageDialog::eventFilter(QObject* watched, QEvent* event) {
           w->objectName().startsWith(QStringLiteral("ctl")) ? w->objectName().mid(3).toInt() : 0;
       const unsigned flags = controlFlags(id);
       if ((flags & kHexOnly) && !IsHexChar(text[0])) return true;
-      if ((flags & kDigitsOnly) && !text[0].isDigit()) return true;
+      if ((flags & kDigitsOnly) && !IsDecimalChar(text[0])) return true;
     }
   } else if (event->type() == QEvent::FocusOut) {
     auto* focus = static_cast<QFocusEvent*>(event);

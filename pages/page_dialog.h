@@ -122,6 +122,10 @@ class CPageDialog : public QDialog, public ISessionUi, public IProductPage {
   void reject() override;
 
  protected:
+  // Closes an open page and detaches it from its engine. A page class calls it first in its
+  // destructor, so that the poll thread has stopped before the page object starts to go.
+  void Shutdown();
+
   bool eventFilter(QObject* watched, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 

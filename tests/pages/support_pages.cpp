@@ -135,4 +135,12 @@ bool WaitFor(const std::function<bool()>& done, int seconds) {
   return done();
 }
 
+bool PowerRestart(sim::SimDevice& device, CPageDialog& page) {
+  if (!WaitFor([&] { return LogText(page) == "Waiting for device power restart!"; })) return false;
+  device.SetPower(false);
+  if (!WaitFor([&] { return LogText(page) == "Waiting for device connected!"; })) return false;
+  device.SetPower(true);
+  return true;
+}
+
 }  // namespace setwright::test

@@ -104,6 +104,10 @@ class BoxWatcher {
 QString LogText(CPageDialog& page);
 QColor LogColour(CPageDialog& page);
 
+// The user's road on a real device: the page finds the device switched on, the user
+// switches it off and on again. Returns false if the page does not follow.
+bool PowerRestart(sim::SimDevice& device, CPageDialog& page);
+
 // Processes events until `done` holds or `seconds` have passed; returns `done()`.
 bool WaitFor(const std::function<bool()>& done, int seconds = 30);
 

@@ -38,7 +38,7 @@ INSTANTIATE_TEST_SUITE_P(AllModels, PageEndToEnd, ::testing::ValuesIn(AllPages()
 TEST_P(PageEndToEnd, ReadsChangesAndSavesASetting) {
   const char* model = GetParam().model;
   auto device = sim::SimDevice::Create(model);
-  device->SetPower(false);
+  device->SetPower(true);
   sim::Rfc2217Server server(*device);
   ASSERT_TRUE(server.Start());
 
@@ -52,12 +52,7 @@ TEST_P(PageEndToEnd, ReadsChangesAndSavesASetting) {
   const std::string shotName = ParamName({GetParam(), 0});
   Shot(*page, shotName, "opened");
 
-  // The device is switched on once the page watches its port.
-  ASSERT_TRUE(WaitFor([&] { return selectedPort.isOpen(); }));
-  QElapsedTimer watched;
-  watched.start();
-  WaitFor([&] { return watched.elapsed() > 200; });
-  device->SetPower(true);
+  ASSERT_TRUE(PowerRestart(*device, *page)) << LogText(*page).toStdString();
   ASSERT_TRUE(WaitFor([&] { return LogText(*page) == "Enter PROGRAM MODE success!"; }))
       << LogText(*page).toStdString();
   EXPECT_EQ(LogColour(*page), QColor(0, 128, 0));

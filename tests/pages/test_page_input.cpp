@@ -55,7 +55,7 @@ TEST(PageInput, FiltersAndLimitsWhatIsTyped) {
       {"ZWE-710SKB", 2014, "b-c", "BC"},  {"MR-310SKB", 2016, "ab!de", "ab!d"},
       {"ZWE-720W/KB", 2016, "@", "@"},    {"MR-320KBS", 2022, "a1b2", "12"},
       {"MR-320KBS", 2022, "1234", "123"}, {"TV-520KBS", 2022, "123", "12"},
-      {"KN-610K/PQ", 2022, "9x.9", "99"},
+      {"KN-610K/PQ", 2022, "9x.9", "99"}, {"KN-610K/PQ", 2022, "٣4", "4"},
   };
   for (const TypingRow& r : rows) {
     FakeSelection selection;
@@ -67,7 +67,7 @@ TEST(PageInput, FiltersAndLimitsWhatIsTyped) {
     page->OpenPage();
     auto* edit = qobject_cast<QLineEdit*>(page->Control(r.id));
     ASSERT_NE(edit, nullptr) << r.model << " " << r.id;
-    Type(edit, QString::fromLatin1(r.typed));
+    Type(edit, QString::fromUtf8(r.typed));
     EXPECT_EQ(edit->text(), r.shown) << r.model << " " << r.typed;
     // What the box shows is what the engine will write.
     const FormState form = page->GetSession().Form();

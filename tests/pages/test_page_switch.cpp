@@ -2,7 +2,6 @@
 // user-interface thread, and on OK hands the selection dialog the right model and closes.
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <cstring>
 #include <optional>
 
@@ -32,7 +31,7 @@ TEST(PageSwitch, FollowsTheAnswerToTheProductBox) {
     sim::DeviceOptions options;
     options.productModel = r.device;
     auto device = sim::SimDevice::Create(r.page, options);
-    device->SetPower(false);
+    device->SetPower(true);
     sim::Rfc2217Server server(*device);
     ASSERT_TRUE(server.Start());
 
@@ -45,14 +44,9 @@ TEST(PageSwitch, FollowsTheAnswerToTheProductBox) {
         page = e.make(selection, {&selectedPort, &newPort, &lister, nullptr});
     page->SetPort(server.Url(), 9600, 0, 8, 2);
     page->OpenPage();
-    ASSERT_TRUE(WaitFor([&] { return selectedPort.isOpen(); })) << r.page;
-    QElapsedTimer watched;
-    watched.start();
-    WaitFor([&] { return watched.elapsed() > 200; });
-
     std::optional<BoxWatcher> boxes;
     if (r.answer != Answer::Nobody) boxes.emplace(r.answer == Answer::Ok);
-    device->SetPower(true);
+    ASSERT_TRUE(PowerRestart(*device, *page)) << r.page;
     const QString text =
         QString("Product is %1.\nPlease select the right product name!").arg(r.device);
     ASSERT_TRUE(WaitFor([&] { return LogText(*page) == text; })) << r.page;
