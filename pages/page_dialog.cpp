@@ -156,10 +156,6 @@ void CPageDialog::OnUi(F&& f) {
     QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::QueuedConnection);
 }
 
-QRect CPageDialog::DialogUnitsToPixels(const QRect& du) const {
-  return DialogUnits(PageFont(12, false)).ToPixels(du);
-}
-
 void CPageDialog::BuildForm() {
   // The form is laid out in units of its font, the embedded face at 12 pixels.
   const QFont formFont = PageFont(12, false);
@@ -381,7 +377,7 @@ void CPageDialog::OnComboChanged(int id, int index) {
 
 void CPageDialog::OnEditChanged(int id, QLineEdit* edit) {
   if (refreshing_) return;
-  if ((controlFlags(id) & kUpperCase) && edit->text() != edit->text().toUpper()) {
+  if ((FlagsOf(id) & kUpperCase) && edit->text() != edit->text().toUpper()) {
     // Letters are shown and kept in upper case, also when pasted.
     const int cursor = edit->cursorPosition();
     edit->setText(edit->text().toUpper());
@@ -394,7 +390,7 @@ void CPageDialog::OnEditChanged(int id, QLineEdit* edit) {
   });
 }
 
-unsigned CPageDialog::controlFlags(int id) const {
+unsigned CPageDialog::FlagsOf(int id) const {
   for (const ControlDef& c : def_.controls)
     if (c.id == id) return c.flags;
   return 0;
@@ -432,7 +428,7 @@ bool CPageDialog::eventFilter(QObject* watched, QEvent* event) {
     if (w && text.size() == 1 && text[0].isPrint()) {
       const int id =
           w->objectName().startsWith(QStringLiteral("ctl")) ? w->objectName().mid(3).toInt() : 0;
-      const unsigned flags = controlFlags(id);
+      const unsigned flags = FlagsOf(id);
       if ((flags & kHexOnly) && !IsHexChar(text[0])) return true;
       if ((flags & kDigitsOnly) && !IsDecimalChar(text[0])) return true;
     }

@@ -100,8 +100,6 @@ class CPageDialog : public QDialog, public ISessionUi, public IProductPage {
   Session& GetSession() { return *session_; }
   // The widget of a control id (nullptr when the page has none).
   QWidget* Control(int id) const;
-  // Dialog units to pixels for this page's form font.
-  QRect DialogUnitsToPixels(const QRect& du) const;
 
   // ISessionUi
   void Report(const std::string& text, Colour colour) override;
@@ -144,7 +142,7 @@ class CPageDialog : public QDialog, public ISessionUi, public IProductPage {
   void OnFocusLost(int id);
   MessageResult RunBox(const QString& text, const QString& caption, MessageButtons buttons);
   bool OnUiThread() const;
-  unsigned controlFlags(int id) const;
+  unsigned FlagsOf(int id) const;  // of the control in the page's table
   template <typename F>
   void OnUi(F&& f);
 
