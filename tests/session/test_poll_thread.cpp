@@ -61,9 +61,14 @@ TEST(PollThread, ProductSwitchClosedFromTheTick) {
   clock.now += 100;
   session.EnterProgMode();
   selected.Receive("\r\n*** PROGRAM MODE ***\r\nMR-310SKB V1\r\n");
-  ASSERT_TRUE(WaitFor([&] { return !selected.isOpen(); }));
+  // The page closes last, after the ports: wait for that rather than for the port.
+  std::vector<std::string> calls;
+  ASSERT_TRUE(WaitFor([&] {
+    for (std::string& call : ui.Take()) calls.push_back(std::move(call));
+    return !calls.empty() && calls.back() == "close page";
+  }));
+  EXPECT_FALSE(selected.isOpen());
   EXPECT_EQ(selected.TakeWritten(), "\r\n@PROG\r\n\x1b");
-  std::vector<std::string> calls = ui.Take();
   ASSERT_GE(calls.size(), 2u);
   EXPECT_EQ(calls.back(), "close page");
   EXPECT_EQ(calls[calls.size() - 2], "request close");
