@@ -400,6 +400,13 @@ void Rfc2217Server::Stop() {
       d.context, [&] { d.Shutdown(); }, Qt::BlockingQueuedConnection);
   d.thread.quit();
   d.thread.wait();
+  {
+    // The wait orders the server thread's work before ours through Qt's own lock, which
+    // the thread checker cannot see when the thread had ended before the wait began.
+    // Shutdown, that thread's last touch of the device and of this object, takes this lock
+    // last: taking it here shows the order.
+    std::lock_guard lock(d.linkMutex);
+  }
   d.running = false;
   d.boundPort = 0;
 }
