@@ -67,7 +67,12 @@ bool Session::Impl::OpenPort(ISerialPort& port, const std::string& name) {
   // threads (the user interface above all) must not wait with it.
   std::unique_lock<std::mutex>* lock = held;  // other threads take the lock meanwhile
   opening = true;
+  // What this thread queued so far goes out first, in its order, not with the effects of
+  // another thread that takes the lock meanwhile.
+  std::vector<std::function<void()>> queued;
+  queued.swap(effects);
   lock->unlock();
+  for (auto& effect : queued) effect();
   port.open();
   lock->lock();
   held = lock;
