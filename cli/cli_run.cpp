@@ -89,16 +89,16 @@ std::string OneLine(const std::string& text) {
   return out;
 }
 
-bool HasItem(const ModelSpec& model, DumpItem item) {
+bool HasItem(const ModelTable& model, DumpItem item) {
   return model.HasEdit(item);
 }
 
-bool HasIdentification(const ModelSpec& model) {
+bool HasIdentification(const ModelTable& model) {
   return HasItem(model, DumpItem::Identification) || HasItem(model, DumpItem::IdentificationLine);
 }
 
 // Dump keys of the model in dump order with the value the form shows for each.
-std::vector<std::pair<std::string, std::string>> SettingsOf(const ModelSpec& model,
+std::vector<std::pair<std::string, std::string>> SettingsOf(const ModelTable& model,
                                                             const FormState& form) {
   std::vector<std::pair<std::string, std::string>> settings;
   for (const DumpLine& line : model.dump) {
@@ -129,7 +129,7 @@ std::vector<std::pair<std::string, std::string>> SettingsOf(const ModelSpec& mod
   return settings;
 }
 
-void PrintSettings(const ModelSpec& model, Session& session, bool json, std::ostream& out) {
+void PrintSettings(const ModelTable& model, Session& session, bool json, std::ostream& out) {
   FormState form = session.Form();
   auto settings = SettingsOf(model, form);
   if (json) {
@@ -161,7 +161,7 @@ std::string Joined(const std::vector<std::string>& values) {
 }
 
 // Keys "write" accepts for the model, in write order.
-std::vector<std::string> WritableKeys(const ModelSpec& model) {
+std::vector<std::string> WritableKeys(const ModelTable& model) {
   return model.writeOrder;
 }
 
@@ -171,7 +171,7 @@ bool IsHex(char c) {
 
 // What the form's boxes would let a user type; the engine's own checks follow once the
 // device's settings are in the form.
-std::optional<std::string> RefusalBeforeEntry(const ModelSpec& model, const std::string& key,
+std::optional<std::string> RefusalBeforeEntry(const ModelTable& model, const std::string& key,
                                               std::string& value) {
   std::vector<std::string> keys = WritableKeys(model);
   if (std::find(keys.begin(), keys.end(), key) == keys.end())
@@ -213,7 +213,7 @@ std::optional<std::string> RefusalBeforeEntry(const ModelSpec& model, const std:
 }
 
 // Red reports after which the session keeps waiting for the device.
-bool IsWaitingReport(const ModelSpec& model, const std::string& text) {
+bool IsWaitingReport(const ModelTable& model, const std::string& text) {
   return text == "Open COM failed! Close using COM APP!" || text == model.timeoutText ||
          text == "Waiting for device connected!";
 }
@@ -234,10 +234,10 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     return kExitOk;
   }
 
-  const ModelSpec* model = FindModel(options.model);
+  const ModelTable* model = FindModel(options.model);
   if (!model) {
     std::vector<std::string> names;
-    for (const ModelSpec* m : AllModels()) names.push_back(m->name);
+    for (const ModelTable* m : AllModels()) names.push_back(m->name);
     err << "unknown model " << options.model << "; models: " << Joined(names) << '\n';
     return kExitUsage;
   }

@@ -22,7 +22,7 @@
 #include "app/product_page.h"
 #include "serial/serial_port.h"
 #include "serial/serial_port_info.h"
-#include "session/model_spec.h"
+#include "session/model_table.h"
 #include "session/session.h"
 #include "session/session_ui.h"
 
@@ -95,7 +95,7 @@ class CPageDialog : public QDialog, public ISessionUi, public IProductPage {
   // tests that drive the page themselves.
   void OpenPage();
 
-  const ModelSpec& Model() const { return model_; }
+  const ModelTable& Model() const { return model_; }
   const PageDef& Definition() const { return def_; }
   Session& GetSession() { return *session_; }
   // The widget of a control id (nullptr when the page has none).
@@ -146,7 +146,7 @@ class CPageDialog : public QDialog, public ISessionUi, public IProductPage {
   template <typename F>
   void OnUi(F&& f);
 
-  const ModelSpec& model_;
+  const ModelTable& model_;
   PageDef def_;
   ISelectionDialog& selection_;
   std::unique_ptr<ISerialPort> ownSelectedPort_;

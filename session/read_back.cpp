@@ -173,7 +173,7 @@ void Session::Impl::ReadBack() {
 void Session::Impl::ProductMismatch(const std::string& word) {
   ResetToIdle();
   const std::string text = "Product is " + word + ".\r\nPlease select the right product name!";
-  const ModelSpec* other = FindModel(word);
+  const ModelTable* other = FindModel(word);
   if (ui) effects.push_back([ui = ui] { ui->StartTimer(7, 3000); });
   Report(text, Colour::Red);
   if (!ui) return;

@@ -7,7 +7,7 @@
 
 namespace setwright {
 
-Session::Impl::Impl(const ModelSpec& m, ISerialPort& selected, ISerialPort* newPort,
+Session::Impl::Impl(const ModelTable& m, ISerialPort& selected, ISerialPort* newPort,
                     IPortLister& lister, IClock& c)
     : model(m), SelectedPort(selected), NewPort(newPort), clock(c), KnownPorts(lister) {
   for (const auto& s : model.settings) CurrentSettings.index[s.key] = -1;
@@ -111,7 +111,7 @@ void Session::Impl::BuildWriteItems() {
   writeItems.push_back({SerialToKeyboard() ? kSerialSteps.at("END") : step, "END"});
 }
 
-Session::Session(const ModelSpec& model, ISerialPort& selectedPort, ISerialPort* newPort,
+Session::Session(const ModelTable& model, ISerialPort& selectedPort, ISerialPort* newPort,
                  IPortLister& lister, IClock& clock)
     : impl_(std::make_unique<Impl>(model, selectedPort, newPort, lister, clock)) {
   impl_->BuildWriteItems();
@@ -123,7 +123,7 @@ Session::~Session() {
   if (impl_->NewPort) impl_->NewPort->disconnectReadEvent();
 }
 
-const ModelSpec& Session::Model() const {
+const ModelTable& Session::Model() const {
   return impl_->model;
 }
 

@@ -17,7 +17,7 @@
 
 #include "serial/serial_port.h"
 #include "serial/serial_port_info.h"
-#include "session/model_spec.h"
+#include "session/model_table.h"
 #include "session/session_ui.h"
 
 namespace setwright {
@@ -51,13 +51,13 @@ struct FormState {
 class Session : public CSerialPortListener {
  public:
   // newPort is null for the keyboard-to-serial family (one port only).
-  Session(const ModelSpec& model, ISerialPort& selectedPort, ISerialPort* newPort,
+  Session(const ModelTable& model, ISerialPort& selectedPort, ISerialPort* newPort,
           IPortLister& lister, IClock& clock);
   ~Session() override;
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
-  const ModelSpec& Model() const;
+  const ModelTable& Model() const;
   void SetUi(ISessionUi* ui);
 
   // Handed over by the selection dialog before each opening.

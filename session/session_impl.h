@@ -42,10 +42,10 @@ struct WriteItem {
 };
 
 struct Session::Impl {
-  Impl(const ModelSpec& model, ISerialPort& selectedPort, ISerialPort* newPort, IPortLister& lister,
-       IClock& clock);
+  Impl(const ModelTable& model, ISerialPort& selectedPort, ISerialPort* newPort,
+       IPortLister& lister, IClock& clock);
 
-  const ModelSpec& model;
+  const ModelTable& model;
   ISerialPort& SelectedPort;
   ISerialPort* NewPort;  // null for the keyboard-to-serial family
   IClock& clock;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "session/model_spec.h"
+#include "session/model_table.h"
 
 namespace setwright {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "sim/model_specs.h"
+#include "sim/device_tables.h"
 
 namespace setwright::sim {
 
@@ -96,35 +96,35 @@ bool Normalize(const KeyRule& rule, std::string_view value, std::string* out) {
 const std::vector<std::string>& SimDevice::ModelNames() {
   static const std::vector<std::string> names = [] {
     std::vector<std::string> out;
-    for (const auto& spec : AllModelSpecs()) out.push_back(spec.name);
+    for (const auto& table : AllDeviceTables()) out.push_back(table.name);
     return out;
   }();
   return names;
 }
 
 std::unique_ptr<SimDevice> SimDevice::Create(std::string_view model, DeviceOptions options) {
-  for (const auto& spec : AllModelSpecs()) {
-    if (spec.name == model) {
-      return std::unique_ptr<SimDevice>(new SimDevice(spec, std::move(options)));
+  for (const auto& table : AllDeviceTables()) {
+    if (table.name == model) {
+      return std::unique_ptr<SimDevice>(new SimDevice(table, std::move(options)));
     }
   }
   return nullptr;
 }
 
-SimDevice::SimDevice(const ModelSpec& spec, DeviceOptions options)
-    : spec_(spec), options_(std::move(options)) {
-  for (const auto& rule : spec_.keys) stored_.emplace_back(rule.key, rule.factory);
+SimDevice::SimDevice(const DeviceTable& table, DeviceOptions options)
+    : table_(table), options_(std::move(options)) {
+  for (const auto& rule : table_.keys) stored_.emplace_back(rule.key, rule.factory);
   working_ = stored_;
 }
 
 SimDevice::~SimDevice() = default;
 
 const std::string& SimDevice::Name() const {
-  return spec_.name;
+  return table_.name;
 }
 
 Family SimDevice::family() const {
-  return spec_.family;
+  return table_.family;
 }
 
 void SimDevice::Attach(IDeviceLink* link) {
@@ -330,7 +330,7 @@ void SimDevice::HandleLine(const std::string& line, uint32_t now) {
   // A line after an empty one means the empty one only led in a command.
   std::erase_if(events_, [](const Event& e) { return e.kind == Event::HeldEmptyLine; });
 
-  if (spec_.family == Family::SerialToKeyboard && line == "@PROG") {
+  if (table_.family == Family::SerialToKeyboard && line == "@PROG") {
     if (options_.busy) {
       Reply(" ?\r\n", now);
       return;
@@ -343,20 +343,20 @@ void SimDevice::HandleLine(const std::string& line, uint32_t now) {
   if (!programMode_) return;
 
   if (line == "END") {
-    std::string banner = EndBanner(spec_.family);
+    std::string banner = EndBanner(table_.family);
     if (options_.endBannerChars >= 0) {
       banner.resize(std::min(banner.size(), static_cast<size_t>(options_.endBannerChars)));
     }
-    if (spec_.family == Family::KeyboardToSerial) banner = "\r\n" + banner;
+    if (table_.family == Family::KeyboardToSerial) banner = "\r\n" + banner;
     const uint32_t sent = Reply(banner + "\r\n", now);
     stored_ = working_;
     programMode_ = false;
     RestartAfter(sent);
   } else if (line == "DEFAULT") {
-    for (const auto& rule : spec_.keys) *Find(stored_, rule.key) = rule.factory;
+    for (const auto& rule : table_.keys) *Find(stored_, rule.key) = rule.factory;
     working_ = stored_;
     pairedHosts_.clear();
-    if (spec_.family == Family::SerialToKeyboard) {
+    if (table_.family == Family::SerialToKeyboard) {
       Reply("\r\n*** DEFAULT ***\r\n", now);
     } else {
       Acknowledge(now);
@@ -369,7 +369,7 @@ void SimDevice::HandleLine(const std::string& line, uint32_t now) {
 }
 
 void SimDevice::HandleEmptyLine(uint32_t now) {
-  if (spec_.family == Family::SerialToKeyboard) {
+  if (table_.family == Family::SerialToKeyboard) {
     if (programMode_) Schedule({Event::HeldEmptyLine, now + kEmptyLineHoldMs, {}});
     return;
   }
@@ -385,7 +385,7 @@ void SimDevice::HandleSetting(const std::string& line, uint32_t now) {
   const size_t eq = line.find('=');
   const std::string key = line.substr(0, eq);
   const std::string_view value = std::string_view(line).substr(eq + 1);
-  const KeyRule* rule = spec_.Rule(key);
+  const KeyRule* rule = table_.Rule(key);
   std::string normalized;
   if (!rule || key == options_.refusedKey || (key == "DEL" && !options_.delimiterLine) ||
       !Normalize(*rule, value, &normalized)) {
@@ -425,7 +425,7 @@ uint32_t SimDevice::Reply(std::string bytes, uint32_t now) {
 }
 
 void SimDevice::Acknowledge(uint32_t now) {
-  std::string ack = spec_.family == Family::SerialToKeyboard ? "OK\r\n" : "\r\n";
+  std::string ack = table_.family == Family::SerialToKeyboard ? "OK\r\n" : "\r\n";
   Reply(options_.doubleAck ? ack + ack : ack, now);
 }
 
@@ -443,17 +443,17 @@ void SimDevice::SendDump(uint32_t now) {
 
 std::string SimDevice::BuildDump() const {
   const std::string eol = "\r\n";
-  std::string out = eol + Banner(spec_.family, options_.wrongBanner) + eol;
-  out += (options_.productModel.empty() ? spec_.name : options_.productModel) + " " +
-         spec_.productRest + eol;
-  if (options_.identification == IdentificationLine::Always && !spec_.HasIdentification()) {
-    out += spec_.identification + eol;
+  std::string out = eol + Banner(table_.family, options_.wrongBanner) + eol;
+  out += (options_.productModel.empty() ? table_.name : options_.productModel) + " " +
+         table_.productRest + eol;
+  if (options_.identification == IdentificationLine::Always && !table_.HasIdentification()) {
+    out += table_.identification + eol;
   }
-  for (const auto& line : spec_.dump) {
+  for (const auto& line : table_.dump) {
     switch (line.kind) {
       case DumpLine::Identification:
         if (options_.identification != IdentificationLine::Never) {
-          out += spec_.identification + eol;
+          out += table_.identification + eol;
         }
         break;
       case DumpLine::Setting:
@@ -470,8 +470,8 @@ std::string SimDevice::BuildDump() const {
         break;
     }
   }
-  if (spec_.emptyLineAfterSettings) out += eol;
-  if (spec_.keepsPairedHosts && options_.pairedSection) {
+  if (table_.emptyLineAfterSettings) out += eol;
+  if (table_.keepsPairedHosts && options_.pairedSection) {
     if (pairedHosts_.empty()) {
       out += " ?" + eol;
     } else {

@@ -49,7 +49,7 @@
 
 namespace setwright::sim {
 
-struct ModelSpec;
+struct DeviceTable;
 
 enum class Family { SerialToKeyboard, KeyboardToSerial };
 
@@ -98,7 +98,7 @@ class SimDevice : public DeviceModel {
   void SetOptions(const DeviceOptions& options);
 
  private:
-  SimDevice(const ModelSpec& spec, DeviceOptions options);
+  SimDevice(const DeviceTable& table, DeviceOptions options);
 
   using Settings_ = std::vector<std::pair<std::string, std::string>>;
   struct Event {
@@ -134,7 +134,7 @@ class SimDevice : public DeviceModel {
   // one thread at a time delivers, in order.
   void Flush();
 
-  const ModelSpec& spec_;
+  const DeviceTable& table_;
   mutable std::mutex mu_;
   DeviceOptions options_;
   IDeviceLink* link_ = nullptr;

@@ -40,15 +40,15 @@ ComboSetting OutputChannel() {
 
 }  // namespace models
 
-const std::vector<const ModelSpec*>& AllModels() {
-  static const std::vector<const ModelSpec*> all = {&models::TV520KBS(),  &models::MR320KBS(),
-                                                    &models::KN610KPQ(),  &models::MR310SKB(),
-                                                    &models::ZWE710SKB(), &models::ZWE720WKB()};
+const std::vector<const ModelTable*>& AllModels() {
+  static const std::vector<const ModelTable*> all = {&models::TV520KBS(),  &models::MR320KBS(),
+                                                     &models::KN610KPQ(),  &models::MR310SKB(),
+                                                     &models::ZWE710SKB(), &models::ZWE720WKB()};
   return all;
 }
 
-const ModelSpec* FindModel(const std::string& name) {
-  for (const ModelSpec* m : AllModels())
+const ModelTable* FindModel(const std::string& name) {
+  for (const ModelTable* m : AllModels())
     if (m->name == name) return m;
   return nullptr;
 }

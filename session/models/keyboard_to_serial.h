@@ -6,8 +6,8 @@
 
 namespace setwright::models {
 
-inline ModelSpec KeyboardToSerialBase(std::vector<std::string> baudRates) {
-  ModelSpec m;
+inline ModelTable KeyboardToSerialBase(std::vector<std::string> baudRates) {
+  ModelTable m;
   m.family = Family::KeyboardToSerial;
   m.settings = {
       Baud(std::move(baudRates)), DataBits(),    StopBits(), Parity(), RtsFlow("R"), XonFlow(),

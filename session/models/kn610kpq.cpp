@@ -4,9 +4,9 @@ namespace setwright::models {
 
 // Nine baud rates from 1200, intervals of 1 to 99 ms; the listener is registered before
 // the poll thread starts, and the thread ticks at once.
-const ModelSpec& KN610KPQ() {
-  static const ModelSpec spec = [] {
-    ModelSpec m = KeyboardToSerialBase(
+const ModelTable& KN610KPQ() {
+  static const ModelTable table = [] {
+    ModelTable m = KeyboardToSerialBase(
         {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "76800", "115200"});
     m.name = "KN-610K/PQ";
     m.productIndex = 2;
@@ -22,7 +22,7 @@ const ModelSpec& KN610KPQ() {
     m.startPollThreadLast = true;
     return m;
   }();
-  return spec;
+  return table;
 }
 
 }  // namespace setwright::models

@@ -4,16 +4,16 @@
 #include <string>
 #include <vector>
 
-#include "session/model_spec.h"
+#include "session/model_table.h"
 
 namespace setwright::models {
 
-const ModelSpec& TV520KBS();
-const ModelSpec& MR320KBS();
-const ModelSpec& KN610KPQ();
-const ModelSpec& MR310SKB();
-const ModelSpec& ZWE710SKB();
-const ModelSpec& ZWE720WKB();
+const ModelTable& TV520KBS();
+const ModelTable& MR320KBS();
+const ModelTable& KN610KPQ();
+const ModelTable& MR310SKB();
+const ModelTable& ZWE710SKB();
+const ModelTable& ZWE720WKB();
 
 // The baud list as the devices store it: 14400, 28800 and 57600 follow 153600.
 const std::vector<std::string>& StoredOrderBaudRates();

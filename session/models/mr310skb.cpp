@@ -4,9 +4,9 @@ namespace setwright::models {
 
 // The reference serial-to-keyboard model: identification line, optional delimiter and the
 // paired-host section, and the only one with "Clean Paired Device".
-const ModelSpec& MR310SKB() {
-  static const ModelSpec spec = [] {
-    ModelSpec m;
+const ModelTable& MR310SKB() {
+  static const ModelTable table = [] {
+    ModelTable m;
     m.name = "MR-310SKB";
     m.productIndex = 3;
     m.family = Family::SerialToKeyboard;
@@ -37,7 +37,7 @@ const ModelSpec& MR310SKB() {
     m.factoryDefaults = f;
     return m;
   }();
-  return spec;
+  return table;
 }
 
 }  // namespace setwright::models

@@ -4,9 +4,9 @@ namespace setwright::models {
 
 // Sends a second identification line and an ignored line between B and D; reports a refused
 // "DEFAULT" in a self-closing box and a power-off in program mode in red first.
-const ModelSpec& MR320KBS() {
-  static const ModelSpec spec = [] {
-    ModelSpec m = KeyboardToSerialBase(StoredOrderBaudRates());
+const ModelTable& MR320KBS() {
+  static const ModelTable table = [] {
+    ModelTable m = KeyboardToSerialBase(StoredOrderBaudRates());
     m.name = "MR-320KBS";
     m.productIndex = 1;
     m.dump = {{DumpItem::IdentificationLine, ""},
@@ -25,7 +25,7 @@ const ModelSpec& MR320KBS() {
     m.tickBeforeSleep = true;
     return m;
   }();
-  return spec;
+  return table;
 }
 
 }  // namespace setwright::models

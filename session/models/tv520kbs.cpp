@@ -3,9 +3,9 @@
 namespace setwright::models {
 
 // Eight baud rates, intervals of 1 to 99 ms; the poll thread starts last and sleeps first.
-const ModelSpec& TV520KBS() {
-  static const ModelSpec spec = [] {
-    ModelSpec m = KeyboardToSerialBase(
+const ModelTable& TV520KBS() {
+  static const ModelTable table = [] {
+    ModelTable m = KeyboardToSerialBase(
         {"2400", "4800", "9600", "19200", "38400", "57600", "76800", "115200"});
     m.name = "TV-520KBS";
     m.productIndex = 0;
@@ -20,7 +20,7 @@ const ModelSpec& TV520KBS() {
     m.startPollThreadLast = true;
     return m;
   }();
-  return spec;
+  return table;
 }
 
 }  // namespace setwright::models

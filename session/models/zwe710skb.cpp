@@ -4,9 +4,9 @@ namespace setwright::models {
 
 // MR-310SKB's settings without the identification line and the paired-host section; its
 // time-out texts have no blank before the line break and it ticks before sleeping.
-const ModelSpec& ZWE710SKB() {
-  static const ModelSpec spec = [] {
-    ModelSpec m;
+const ModelTable& ZWE710SKB() {
+  static const ModelTable table = [] {
+    ModelTable m;
     m.name = "ZWE-710SKB";
     m.productIndex = 4;
     m.family = Family::SerialToKeyboard;
@@ -33,7 +33,7 @@ const ModelSpec& ZWE710SKB() {
     m.tickBeforeSleep = true;
     return m;
   }();
-  return spec;
+  return table;
 }
 
 }  // namespace setwright::models

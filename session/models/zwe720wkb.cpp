@@ -3,9 +3,9 @@
 namespace setwright::models {
 
 // The line settings are shown only; the command prompt is the one setting written.
-const ModelSpec& ZWE720WKB() {
-  static const ModelSpec spec = [] {
-    ModelSpec m;
+const ModelTable& ZWE720WKB() {
+  static const ModelTable table = [] {
+    ModelTable m;
     m.name = "ZWE-720W/KB";
     m.productIndex = 5;
     m.family = Family::SerialToKeyboard;
@@ -20,7 +20,7 @@ const ModelSpec& ZWE720WKB() {
     m.enterDebounceMs = 200;
     return m;
   }();
-  return spec;
+  return table;
 }
 
 }  // namespace setwright::models

@@ -45,7 +45,7 @@ std::string ParamName(const ::testing::TestParamInfo<PageEntry>& info) {
 INSTANTIATE_TEST_SUITE_P(AllModels, PageForm, ::testing::ValuesIn(AllPages()), ParamName);
 
 TEST_P(PageForm, OpensEmptyWithItsListsUnselected) {
-  const ModelSpec& model = page->Model();
+  const ModelTable& model = page->Model();
   EXPECT_EQ(page->windowTitle(), QString::fromLatin1(model.name) + " PROGRAM MODE");
   EXPECT_EQ(LogText(*page), "Waiting for device connected!");
   EXPECT_EQ(LogColour(*page), QColor(0, 0, 255));

@@ -127,7 +127,7 @@ struct Rig {
   FakePort newPort{"COM7"};
   FakeLister lister;
   RecordingUi ui;
-  const ModelSpec& model;
+  const ModelTable& model;
   std::unique_ptr<Session> session;
 };
 

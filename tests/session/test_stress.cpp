@@ -38,7 +38,7 @@ bool WaitForTicks(CountingUi& ui, int more) {
 TEST(Stress, ThreadsMeetOnOneSession) {
   for (const char* modelName : {"MR-310SKB", "MR-320KBS"}) {
     SCOPED_TRACE(modelName);
-    const ModelSpec& model = *FindModel(modelName);
+    const ModelTable& model = *FindModel(modelName);
     bool serialToKeyboard = model.family == Family::SerialToKeyboard;
     FakeClock clock;
     FakePort selected("COM3");

@@ -40,7 +40,7 @@ struct SimRig {
   }
 
   FakeClock clock;
-  const ModelSpec& model;
+  const ModelTable& model;
   std::unique_ptr<sim::SimDevice> device;
   sim::SimPort port;
   FakePort unused{"COM9"};
@@ -65,7 +65,7 @@ const Case kCases[] = {
 };
 
 // The text the page shows for a key.
-std::string Shown(const ModelSpec& model, FormState form, const std::string& key) {
+std::string Shown(const ModelTable& model, FormState form, const std::string& key) {
   if (key == "CMD") return form.promptText;
   if (key == "T1") return form.intervalText;
   int index = form.selected[key];

@@ -53,7 +53,7 @@ struct DeviceSettings {
   std::string paired;                // paired-device text
 };
 
-struct ModelSpec {
+struct ModelTable {
   std::string name;  // "MR-310SKB": message-box caption, pause rule, product check
   int productIndex = 0;
   Family family = Family::SerialToKeyboard;
@@ -97,7 +97,7 @@ struct ModelSpec {
 };
 
 // The six models in the order of the selection dialog's product list.
-const std::vector<const ModelSpec*>& AllModels();
-const ModelSpec* FindModel(const std::string& name);  // exact, case-sensitive
+const std::vector<const ModelTable*>& AllModels();
+const ModelTable* FindModel(const std::string& name);  // exact, case-sensitive
 
 }  // namespace setwright

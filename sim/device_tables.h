@@ -36,7 +36,7 @@ struct DumpLine {
   std::string text;
 };
 
-struct ModelSpec {
+struct DeviceTable {
   std::string name;
   Family family;
   std::string productRest;     // the product line after the model name
@@ -50,6 +50,6 @@ struct ModelSpec {
   bool HasIdentification() const;
 };
 
-const std::vector<ModelSpec>& AllModelSpecs();
+const std::vector<DeviceTable>& AllDeviceTables();
 
 }  // namespace setwright::sim

@@ -1,4 +1,4 @@
-#include "sim/model_specs.h"
+#include "sim/device_tables.h"
 
 namespace setwright::sim {
 
@@ -67,36 +67,38 @@ std::vector<DumpLine> KeyboardToSerialSettings() {
   return lines;
 }
 
-std::vector<ModelSpec> BuildSpecs() {
-  std::vector<ModelSpec> specs;
+std::vector<DeviceTable> BuildTables() {
+  std::vector<DeviceTable> tables;
 
   std::vector<DumpLine> tv = {{DumpLine::Filler, "KBS FW 1.30"}, {DumpLine::Setting, "B"}};
   for (auto& line : KeyboardToSerialSettings()) tv.push_back(line);
-  specs.push_back({"TV-520KBS", Family::KeyboardToSerial, "Keyboard to Serial Ver 1.30",
-                   "(00:1A:7D:52:00:01)", tv, false, false, KeyboardToSerialKeys(kTvBauds, 1, 99)});
+  tables.push_back({"TV-520KBS", Family::KeyboardToSerial, "Keyboard to Serial Ver 1.30",
+                    "(00:1A:7D:52:00:01)", tv, false, false,
+                    KeyboardToSerialKeys(kTvBauds, 1, 99)});
 
   std::vector<DumpLine> mr320 = {{DumpLine::Identification, ""},
                                  {DumpLine::Filler, "KBS FW 2.10"},
                                  {DumpLine::Setting, "B"},
                                  {DumpLine::Filler, "[B] 300-230400"}};
   for (auto& line : KeyboardToSerialSettings()) mr320.push_back(line);
-  specs.push_back({"MR-320KBS", Family::KeyboardToSerial, "Keyboard to Serial Ver 2.10",
-                   "(00:1A:7D:32:00:01)", mr320, false, false,
-                   KeyboardToSerialKeys(kWideBauds, 10, 300)});
+  tables.push_back({"MR-320KBS", Family::KeyboardToSerial, "Keyboard to Serial Ver 2.10",
+                    "(00:1A:7D:32:00:01)", mr320, false, false,
+                    KeyboardToSerialKeys(kWideBauds, 10, 300)});
 
   std::vector<DumpLine> kn = {{DumpLine::Filler, "PQ FW 1.05"}, {DumpLine::Setting, "B"}};
   for (auto& line : KeyboardToSerialSettings()) kn.push_back(line);
-  specs.push_back({"KN-610K/PQ", Family::KeyboardToSerial, "Keyboard to Serial Ver 1.05",
-                   "(00:1A:7D:61:00:01)", kn, false, false, KeyboardToSerialKeys(kKnBauds, 1, 99)});
+  tables.push_back({"KN-610K/PQ", Family::KeyboardToSerial, "Keyboard to Serial Ver 1.05",
+                    "(00:1A:7D:61:00:01)", kn, false, false,
+                    KeyboardToSerialKeys(kKnBauds, 1, 99)});
 
   std::vector<DumpLine> mr310 = SerialToKeyboardDump();
   mr310.insert(mr310.begin(), {DumpLine::Identification, ""});
-  specs.push_back({"MR-310SKB", Family::SerialToKeyboard, "Serial to Keyboard Ver 3.02",
-                   "(00:1A:7D:31:00:01)", mr310, true, true, SerialToKeyboardKeys()});
+  tables.push_back({"MR-310SKB", Family::SerialToKeyboard, "Serial to Keyboard Ver 3.02",
+                    "(00:1A:7D:31:00:01)", mr310, true, true, SerialToKeyboardKeys()});
 
-  specs.push_back({"ZWE-710SKB", Family::SerialToKeyboard, "Serial to Keyboard Ver 1.12",
-                   "(00:1A:7D:71:00:01)", SerialToKeyboardDump(), false, false,
-                   SerialToKeyboardKeys()});
+  tables.push_back({"ZWE-710SKB", Family::SerialToKeyboard, "Serial to Keyboard Ver 1.12",
+                    "(00:1A:7D:71:00:01)", SerialToKeyboardDump(), false, false,
+                    SerialToKeyboardKeys()});
 
   std::vector<KeyRule> zwe720Keys;
   for (auto& rule : SerialToKeyboardKeys()) {
@@ -105,42 +107,42 @@ std::vector<ModelSpec> BuildSpecs() {
       zwe720Keys.push_back(rule);
     }
   }
-  specs.push_back({"ZWE-720W/KB",
-                   Family::SerialToKeyboard,
-                   "Wireless Serial to Keyboard Ver 1.40",
-                   "(00:1A:7D:72:00:01)",
-                   {{DumpLine::Identification, ""},
-                    {DumpLine::Setting, "B"},
-                    {DumpLine::Filler, "[B] 300-230400"},
-                    {DumpLine::Setting, "D"},
-                    {DumpLine::Setting, "S"},
-                    {DumpLine::Setting, "P"},
-                    {DumpLine::Setting, "CMD"}},
-                   false,
-                   false,
-                   zwe720Keys});
-  return specs;
+  tables.push_back({"ZWE-720W/KB",
+                    Family::SerialToKeyboard,
+                    "Wireless Serial to Keyboard Ver 1.40",
+                    "(00:1A:7D:72:00:01)",
+                    {{DumpLine::Identification, ""},
+                     {DumpLine::Setting, "B"},
+                     {DumpLine::Filler, "[B] 300-230400"},
+                     {DumpLine::Setting, "D"},
+                     {DumpLine::Setting, "S"},
+                     {DumpLine::Setting, "P"},
+                     {DumpLine::Setting, "CMD"}},
+                    false,
+                    false,
+                    zwe720Keys});
+  return tables;
 }
 
 }  // namespace
 
-const KeyRule* ModelSpec::Rule(std::string_view key) const {
+const KeyRule* DeviceTable::Rule(std::string_view key) const {
   for (const auto& rule : keys) {
     if (rule.key == key) return &rule;
   }
   return nullptr;
 }
 
-bool ModelSpec::HasIdentification() const {
+bool DeviceTable::HasIdentification() const {
   for (const auto& line : dump) {
     if (line.kind == DumpLine::Identification) return true;
   }
   return false;
 }
 
-const std::vector<ModelSpec>& AllModelSpecs() {
-  static const std::vector<ModelSpec> specs = BuildSpecs();
-  return specs;
+const std::vector<DeviceTable>& AllDeviceTables() {
+  static const std::vector<DeviceTable> tables = BuildTables();
+  return tables;
 }
 
 }  // namespace setwright::sim
