@@ -1,8 +1,9 @@
-// Linux steps of opening a local port and reading its modem lines.
+// Opening a local port and reading its modem lines on Linux and macOS alike.
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 
+#include "serial/serial_port.h"
 #include "serial/serial_transport.h"
 
 namespace setwright::serial_detail {
@@ -29,10 +30,10 @@ std::optional<uint32_t> PlatformModemLines(intptr_t handle) {
   // Fails on pseudo-terminals, which have no modem lines.
   if (::ioctl(static_cast<int>(handle), TIOCMGET, &bits) != 0) return std::nullopt;
   uint32_t lines = 0;
-  if (bits & TIOCM_CTS) lines |= 0x10;
-  if (bits & TIOCM_DSR) lines |= 0x20;
-  if (bits & TIOCM_RNG) lines |= 0x40;
-  if (bits & TIOCM_CAR) lines |= 0x80;
+  if (bits & TIOCM_CTS) lines |= kModemCts;
+  if (bits & TIOCM_DSR) lines |= kModemDsr;
+  if (bits & TIOCM_RNG) lines |= kModemRing;
+  if (bits & TIOCM_CAR) lines |= kModemDcd;
   return lines;
 }
 
