@@ -38,6 +38,18 @@ ComboSetting OutputChannel() {
   return {"COM", 2015, {"U", "R"}, "Get COM error!"};
 }
 
+std::vector<ComboSetting> SerialToKeyboardSettings() {
+  return {Baud(StoredOrderBaudRates()),
+          DataBits(),
+          StopBits(),
+          Parity(),
+          RtsFlow("RTS"),
+          XonFlow(),
+          Mode({"2", "3"}),
+          LineFeedMask(),
+          OutputChannel()};
+}
+
 }  // namespace models
 
 const std::vector<const ModelTable*>& AllModels() {

@@ -29,6 +29,9 @@ ComboSetting Mode(std::vector<std::string> values);
 ComboSetting LineFeedMask();
 ComboSetting OutputChannel();
 
+// The nine lists of MR-310SKB and ZWE-710SKB, in the order they are filled.
+std::vector<ComboSetting> SerialToKeyboardSettings();
+
 inline constexpr const char* kTimeoutText =
     "PROGRAM MODE timeout! \r\nPlease restart device power!";
 inline constexpr const char* kNotInProgramText =

@@ -10,15 +10,7 @@ const ModelTable& MR310SKB() {
     m.name = "MR-310SKB";
     m.productIndex = 3;
     m.family = Family::SerialToKeyboard;
-    m.settings = {Baud(StoredOrderBaudRates()),
-                  DataBits(),
-                  StopBits(),
-                  Parity(),
-                  RtsFlow("RTS"),
-                  XonFlow(),
-                  Mode({"2", "3"}),
-                  LineFeedMask(),
-                  OutputChannel()};
+    m.settings = SerialToKeyboardSettings();
     m.dump = {
         {DumpItem::Identification, ""}, {DumpItem::Setting, "B"},   {DumpItem::Skip, ""},
         {DumpItem::Setting, "D"},       {DumpItem::Setting, "S"},   {DumpItem::Setting, "P"},

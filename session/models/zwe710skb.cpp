@@ -10,15 +10,7 @@ const ModelTable& ZWE710SKB() {
     m.name = "ZWE-710SKB";
     m.productIndex = 4;
     m.family = Family::SerialToKeyboard;
-    m.settings = {Baud(StoredOrderBaudRates()),
-                  DataBits(),
-                  StopBits(),
-                  Parity(),
-                  RtsFlow("RTS"),
-                  XonFlow(),
-                  Mode({"2", "3"}),
-                  LineFeedMask(),
-                  OutputChannel()};
+    m.settings = SerialToKeyboardSettings();
     m.dump = {{DumpItem::Setting, "B"},        {DumpItem::Skip, ""},
               {DumpItem::Setting, "D"},        {DumpItem::Setting, "S"},
               {DumpItem::Setting, "P"},        {DumpItem::Setting, "RTS"},
