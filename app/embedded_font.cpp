@@ -14,29 +14,25 @@ namespace setwright {
 
 namespace {
 
-// The regular face gives the family; the bold face is registered too, so that bold text
-// uses its own glyphs instead of thickened regular ones.
-QString RegisterFacesOnce() {
+// One regular face is carried; bold text is the bold style of that face, drawn by the
+// font engine from the regular glyphs.
+QString RegisterFaceOnce() {
   static QString family;
   if (!family.isEmpty() || QGuiApplication::instance() == nullptr) return family;
   InitAppResources();
-  const char* const faces[] = {":/setwright/fonts/DejaVuSansMono.ttf",
-                               ":/setwright/fonts/DejaVuSansMono-Bold.ttf"};
-  for (const char* path : faces) {
-    QFile file(QString::fromLatin1(path));
-    if (!file.open(QIODevice::ReadOnly)) continue;
-    const int id = QFontDatabase::addApplicationFontFromData(file.readAll());
-    if (id < 0) continue;
-    const QStringList families = QFontDatabase::applicationFontFamilies(id);
-    if (family.isEmpty() && !families.isEmpty()) family = families.first();
-  }
+  QFile file(QStringLiteral(":/setwright/fonts/Inconsolata.otf"));
+  if (!file.open(QIODevice::ReadOnly)) return family;
+  const int id = QFontDatabase::addApplicationFontFromData(file.readAll());
+  if (id < 0) return family;
+  const QStringList families = QFontDatabase::applicationFontFamilies(id);
+  if (!families.isEmpty()) family = families.first();
   return family;
 }
 
 }  // namespace
 
 bool EmbeddedFont::LoadFromResource() {
-  family_ = RegisterFacesOnce();
+  family_ = RegisterFaceOnce();
   return !family_.isEmpty();
 }
 

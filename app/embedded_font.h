@@ -29,7 +29,7 @@ class EmbeddedFont {
   EmbeddedFont(const EmbeddedFont&) = delete;
   EmbeddedFont& operator=(const EmbeddedFont&) = delete;
 
-  // Registers the embedded faces for this process (once per process; later calls reuse
+  // Registers the embedded face for this process (once per process; later calls reuse
   // the registration) and takes their family. Returns whether a family was found.
   bool LoadFromResource();
 

@@ -1,4 +1,4 @@
-// Resources compiled into the application library: the icon and the embedded font faces.
+// Resources compiled into the application library: the icon and the embedded font face.
 #pragma once
 
 #include <QIcon>
