@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <algorithm>
+#include <cmath>
 
 namespace setwright {
 
@@ -12,6 +13,15 @@ DialogUnits::DialogUnits(const QFont& formFont) {
       QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
   baseX_ = std::max(1, (letters / 26 + 1) / 2);
   baseY_ = std::max(1, metrics.height());
+}
+
+DialogUnits::DialogUnits(int baseX, int baseY)
+    : baseX_(std::max(1, baseX)), baseY_(std::max(1, baseY)) {}
+
+DialogUnits DialogUnits::OfFixedPitchFace(int pixels, double advanceEm, double heightEm) {
+  // The 52 letters measured as the window system measures them: whole pixels in all.
+  const int letters = static_cast<int>(std::lround(52 * pixels * advanceEm));
+  return DialogUnits((letters / 26 + 1) / 2, static_cast<int>(std::lround(pixels * heightEm)));
 }
 
 namespace {

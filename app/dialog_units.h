@@ -12,6 +12,11 @@ class DialogUnits {
  public:
   // Base units from the font the form's controls use.
   explicit DialogUnits(const QFont& formFont);
+  // Base units given in pixels: average character width and character height.
+  DialogUnits(int baseX, int baseY);
+  // The base units of a fixed-pitch face at `pixels` em size whose characters are
+  // `advanceEm` wide and whose lines are `heightEm` high, as the window system rounds them.
+  static DialogUnits OfFixedPitchFace(int pixels, double advanceEm, double heightEm);
 
   int X(int units) const;  // horizontal units to pixels
   int Y(int units) const;  // vertical units to pixels

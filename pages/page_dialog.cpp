@@ -34,6 +34,20 @@ constexpr int kEnterProgModeId = 2005;
 constexpr int kSetToDefaultId = 2017;
 constexpr int kCleanPairedId = 2018;
 
+// Pixels between an edit box's frame and its text.
+constexpr int kEditTextMargin = 1;
+
+// A disabled list shows what the device holds: its text is greyed as the desktop greys a
+// disabled list (#6D6D6D), still readable on the control's face, not the toolkit's faint
+// default that leaves it barely visible.
+void ShowDisabledTextLegibly(QWidget& control) {
+  const QColor text(0x6D, 0x6D, 0x6D);
+  QPalette p = control.palette();
+  for (QPalette::ColorRole role : {QPalette::Text, QPalette::ButtonText, QPalette::WindowText})
+    p.setColor(QPalette::Disabled, role, text);
+  control.setPalette(p);
+}
+
 // Device text is 8-bit; every byte has a character of its own.
 QString FromDevice(const std::string& s) {
   return QString::fromLatin1(s.data(), qsizetype(s.size()));
@@ -157,9 +171,12 @@ void CPageDialog::OnUi(F&& f) {
 }
 
 void CPageDialog::BuildForm() {
-  // The form is laid out in units of its font, the embedded face at 12 pixels.
+  // The forms were drawn in their template face, a fixed-pitch face of 9 points (12
+  // pixels) with characters 0.55 em wide and lines 1.17 em high: the form is laid out in its
+  // units. The text is drawn in the embedded face, a little narrower, so every text of the
+  // form has room to spare in its control.
   const QFont formFont = PageFont(12, false);
-  const DialogUnits units(formFont);
+  const DialogUnits units = DialogUnits::OfFixedPitchFace(12, 0.55, 1.17);
   setFont(formFont);
 
   std::vector<QWidget*> formOrder;
@@ -195,6 +212,9 @@ void CPageDialog::BuildForm() {
         // Long lines wrap, as in a multi-line edit box without horizontal scrolling.
         edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
         edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        // An edit box keeps its text a pixel from its frame; the wider default margin
+        // would bring up a scroll bar for two lines that are both in view.
+        edit->document()->setDocumentMargin(kEditTextMargin);
         if (c.id == kLogBoxId) logBox_ = edit;
         w = edit;
         break;
@@ -238,17 +258,12 @@ void CPageDialog::BuildForm() {
     if (c.kind == ControlKind::Combo) {
       // The form's height of a drop-down list is that of its opened list.
       r.setHeight(std::min(r.height(), w->sizeHint().height()));
-    } else if (c.kind == ControlKind::Label && w->sizeHint().width() > r.width()) {
-      // The embedded face is a little wider than the one the form was drawn with: a label
-      // grows away from its aligned edge rather than lose the ends of its text.
-      const int need = w->sizeHint().width();
-      if (c.flags & kAlignRight)
-        r.setLeft(std::max(0, r.right() + 1 - need));
-      else
-        r.setWidth(std::min(need, units.X(def_.clientWidth) - r.x()));
     }
     w->setGeometry(r);
-    if (c.flags & kDisabled) w->setEnabled(false);
+    if (c.flags & kDisabled) {
+      w->setEnabled(false);
+      ShowDisabledTextLegibly(*w);
+    }
     if (c.id != 0) {
       w->setObjectName(QStringLiteral("ctl%1").arg(c.id));
       controls_[c.id] = w;
