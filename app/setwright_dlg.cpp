@@ -1,10 +1,13 @@
 #include "app/setwright_dlg.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 #include <QThread>
 
 #include "app/dialog_units.h"
@@ -17,14 +20,43 @@ namespace setwright {
 namespace {
 
 // A drop-down list that asks for its entries to be refreshed just before it drops down.
+// Its opened list is as wide as its longest entry; the closed list shows an entry too long
+// for it with its middle left out, so that two network ports still read apart by their
+// host's end and port number, and the whole entry is its tool tip.
 class DropDownList : public QComboBox {
  public:
-  using QComboBox::QComboBox;
+  explicit DropDownList(QWidget* parent) : QComboBox(parent) {
+    connect(this, &QComboBox::currentIndexChanged, this,
+            [this] { setToolTip(currentIndex() >= 0 ? currentText() : QString()); });
+  }
   std::function<void()> aboutToDropDown;
 
   void showPopup() override {
     if (aboutToDropDown) aboutToDropDown();
+    QAbstractItemView* list = view();
+    int width = list->sizeHintForColumn(0) + 2 * list->frameWidth();
+    if (count() > maxVisibleItems()) width += style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    list->setMinimumWidth(width);
     QComboBox::showPopup();
+  }
+
+  // The text the closed list shows for its current entry.
+  QString ShownText() const {
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    const QRect field =
+        style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+    return fontMetrics().elidedText(option.currentText, Qt::ElideMiddle, field.width());
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QStylePainter painter(this);
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    painter.drawComplexControl(QStyle::CC_ComboBox, option);
+    option.currentText = ShownText();
+    painter.drawControl(QStyle::CE_ComboBoxLabel, option);
   }
 };
 
@@ -138,6 +170,10 @@ void CSetwrightDlg::PlaceControls() {
   resize(units.X(238), units.Y(71));
 }
 
+QString CSetwrightDlg::ShownPortText() const {
+  return static_cast<const DropDownList*>(portList_)->ShownText();
+}
+
 void CSetwrightDlg::SetPages(std::vector<IProductPage*> pages) {
   pages_ = std::move(pages);
 }
@@ -148,6 +184,7 @@ void CSetwrightDlg::FillPortList(const QString& preferredName) {
   portList_->clear();
   for (const std::string& name : OrderedPortNames(lister.List())) {
     portList_->addItem(Local(name));
+    portList_->setItemData(portList_->count() - 1, Local(name), Qt::ToolTipRole);
   }
   if (portList_->count() == 0) return;
   const int index = portList_->findText(preferredName, Qt::MatchExactly | Qt::MatchCaseSensitive);

@@ -62,6 +62,9 @@ class CSetwrightDlg : public QDialog, public ISelectionDialog {
 
   QComboBox* ProductList() const { return productList_; }
   QComboBox* PortList() const { return portList_; }
+  // The text the closed port list shows: its current entry, shortened in the middle when
+  // the entry is too long for the list.
+  QString ShownPortText() const;
   QPushButton* OkButton() const { return okButton_; }
 
  private:

@@ -409,6 +409,39 @@ TEST_F(SelectionDialogTest, NetworkPortsOfTheSettingsFileFollowTheLocalPorts) {
   CSerialPortInfo::SetNetworkPorts({});
 }
 
+TEST_F(SelectionDialogTest, LongPortNamesReadApartInTheClosedList) {
+  lister_.Set({"COM1", "rfc2217://device-server-east.example:4001",
+               "rfc2217://device-server-west.example:4002"});
+  auto dialog = MakeDialog();
+  dialog->show();
+  QComboBox* ports = dialog->PortList();
+  ports->setCurrentIndex(0);
+  EXPECT_EQ(dialog->ShownPortText(), QStringLiteral("COM1"));  // fits: shown whole
+  EXPECT_EQ(ports->toolTip(), QStringLiteral("COM1"));
+
+  QStringList shown;
+  for (int i = 1; i <= 2; ++i) {
+    ports->setCurrentIndex(i);
+    const QString name = ports->itemText(i);
+    const QString text = dialog->ShownPortText();
+    shown << text;
+    // Too long for the list: the middle goes, the scheme's start and the port stay.
+    EXPECT_TRUE(text.contains(QChar(0x2026))) << text.toStdString();
+    EXPECT_TRUE(text.startsWith(QStringLiteral("rfc"))) << text.toStdString();
+    EXPECT_TRUE(text.endsWith(name.right(4))) << text.toStdString();
+    EXPECT_EQ(ports->toolTip(), name);
+    EXPECT_EQ(ports->itemData(i, Qt::ToolTipRole).toString(), name);
+  }
+  EXPECT_NE(shown[0], shown[1]);
+
+  // The opened list is wide enough for its longest entry.
+  ports->showPopup();
+  const QFontMetrics metrics(ports->view()->font());
+  EXPECT_GE(ports->view()->viewport()->width(),
+            metrics.horizontalAdvance(ports->itemText(1)));
+  ports->hidePopup();
+}
+
 TEST_F(SelectionDialogTest, EveryControlShowsTheEmbeddedFaceAt12Pixels) {
   lister_.Set({"COM1", "COM2"});
   auto dialog = MakeDialog();
