@@ -145,4 +145,12 @@ Ack ReadAcknowledgement(std::string_view buffer) {
   return first == "\r" ? Ack::EmptyLine : Ack::Other;
 }
 
+Ack ReadFirstAcknowledgement(std::string_view buffer) {
+  std::size_t lf = buffer.find('\n');
+  std::string_view first = buffer.substr(0, lf);
+  if (first.empty() || first.size() > kMaxField) return Ack::NotYet;
+  if (lf == std::string_view::npos) return first == "\r" ? Ack::NotYet : Ack::Other;
+  return first == "\r" ? Ack::EmptyLine : Ack::Other;
+}
+
 }  // namespace setwright::patterns

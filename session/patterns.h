@@ -63,4 +63,8 @@ std::optional<std::string_view> ReadLineAfterBlanks(std::string_view buffer, boo
 enum class Ack { NotYet, EmptyLine, Other };
 Ack ReadAcknowledgement(std::string_view buffer);
 
+// "%[^\n]\n": only the first line of the buffer counts; whatever follows it (a repeated
+// acknowledgement, the banner sent right behind it) is left to the next reader.
+Ack ReadFirstAcknowledgement(std::string_view buffer);
+
 }  // namespace setwright::patterns

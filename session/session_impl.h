@@ -153,6 +153,7 @@ struct Session::Impl {
   // Writing (write_sequence.cpp).
   void WriteTick();
   std::optional<std::string> ChangedLine(const std::string& key);
+  int StepAfter(std::size_t item) const;  // the step after writeItems[item]
 };
 
 }  // namespace setwright

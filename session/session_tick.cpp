@@ -210,7 +210,9 @@ void Session::Impl::DefaultAck() {
     }
     accepted = patterns::IsBeginningOf(*line, "*** DEFAULT ***");
   } else {
-    patterns::Ack ack = patterns::ReadAcknowledgement(Rx());
+    // Only the first line answers "DEFAULT": a device may repeat its empty line or send
+    // its banner right behind it.
+    patterns::Ack ack = patterns::ReadFirstAcknowledgement(Rx());
     if (ack == patterns::Ack::NotYet) {
       CheckReplyTimeout();
       return;

@@ -47,6 +47,14 @@ std::optional<std::string> Session::Impl::ChangedLine(const std::string& key) {
   return key + "=" + setting->values[index] + "\r\n";
 }
 
+int Session::Impl::StepAfter(std::size_t item) const {
+  // A device whose dump had no delimiter line is never sent one: its step is passed over
+  // without a tick of its own.
+  std::size_t next = item + 1;
+  while (next + 1 < writeItems.size() && writeItems[next].key == "DEL" && !HasDelimiter) ++next;
+  return writeItems[next].step;
+}
+
 void Session::Impl::WriteTick() {
   std::size_t i = 0;
   while (i < writeItems.size() && writeItems[i].step != WriteStep &&
@@ -69,7 +77,7 @@ void Session::Impl::WriteTick() {
     // ReplyTicks is not reset by a send: it counts from the button or the last reply.
     std::optional<std::string> line = ChangedLine(item.key);
     if (!line) {
-      WriteStep = writeItems[i + 1].step;
+      WriteStep = StepAfter(i);
       return;
     }
     Send(ActivePort(), *line);
@@ -127,7 +135,7 @@ void Session::Impl::WriteTick() {
   ReplyTicks = 0;
   SettleTicks = 0;
   ClearRx();
-  WriteStep = writeItems[i + 1].step;
+  WriteStep = StepAfter(i);
 }
 
 }  // namespace setwright

@@ -277,6 +277,44 @@ TEST(KeyboardToSerial, SetToDefault) {
   }
 }
 
+// Only the first line answers "DEFAULT": what the device sends right behind it does not
+// turn an acknowledged default into an error.
+TEST(KeyboardToSerial, SetToDefaultTakesOnlyTheFirstLine) {
+  struct Case {
+    std::string name;
+    std::string reply;
+    bool accepted;
+  } cases[] = {
+      {"the empty line repeated", "\r\n\r\n", true},
+      {"the banner right behind", "\r\n" + KDump(k520), true},
+      {"an empty line in two pieces", "\r", true},
+      {"another first line", "ERR\r\n\r\n", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig("TV-520KBS");
+    rig.EnterWithDump(KDump(k520));
+    rig.clock.now += 100;
+    rig.session->SetToDefault();
+    EXPECT_EQ(rig.selected.TakeWritten(), "DEFAULT\r\n");
+    rig.selected.Receive(c.reply);
+    rig.Ticks();
+    if (c.reply == "\r") {
+      EXPECT_EQ(rig.selected.TakeWritten(), "");  // its line feed is still on the way
+      rig.selected.Receive("\n");
+      rig.Ticks();
+    }
+    if (!c.accepted) {
+      EXPECT_EQ(rig.ui.Take(), Lines{"report red Set default command error!"});
+      continue;
+    }
+    EXPECT_EQ(rig.selected.TakeWritten(), "\r\n");  // asks for the new dump
+    EXPECT_EQ(rig.session->State(), SessionState::AwaitDefaultDump);
+    rig.selected.Receive(KDump(With(k520, 2, "B=19200")));
+    EXPECT_EQ(TickUntilReport(rig), "green Set to default success!");
+  }
+}
+
 TEST(KeyboardToSerial, PowerOffInProgramMode) {
   struct Case {
     std::string model;

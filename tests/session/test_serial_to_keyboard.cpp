@@ -418,6 +418,40 @@ TEST(SerialToKeyboard, WriteSequence) {
   }
 }
 
+// One setting a tick: a device whose dump had no delimiter line has no delimiter step,
+// neither after an unchanged mode nor after the mode's "OK".
+TEST(SerialToKeyboard, WriteSequenceTakesOneTickPerStepOfTheDevice) {
+  struct Case {
+    std::string name;
+    Lines dump;
+    std::function<void(FormState&)> edit;
+    int endTick;  // the tick that sends "END"
+  } cases[] = {
+      {"nothing changed", k310, [](FormState&) {}, 12},
+      {"nothing changed, no delimiter line", Without(k310, {10, 12}), [](FormState&) {}, 11},
+      {"mode changed", k310, [](FormState& f) { f.selected["MODE"] = 1; }, 13},
+      {"mode changed, no delimiter line", Without(k310, {10, 12}),
+       [](FormState& f) { f.selected["MODE"] = 1; }, 12},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig("MR-310SKB");
+    rig.EnterWithDump(Dump(c.dump));
+    ASSERT_TRUE(rig.session->InProgramMode());
+    rig.session->EditForm(c.edit);
+    rig.clock.now += 100;
+    rig.session->SaveAndReset();
+    int endTick = 0;
+    for (int tick = 1; tick <= 30 && endTick == 0; ++tick) {
+      rig.Ticks();
+      const std::string written = rig.selected.TakeWritten();
+      if (written == "END\r\n") endTick = tick;
+      if (!written.empty()) rig.selected.Receive(Answer(written));
+    }
+    EXPECT_EQ(endTick, c.endTick);
+  }
+}
+
 TEST(SerialToKeyboard, SetToDefaultReadsTheFactoryValuesBack) {
   Rig rig("MR-310SKB");
   rig.EnterWithDump(Dump(With(k310, 2, "B=19200")));
