@@ -212,9 +212,10 @@ std::optional<std::string> RefusalBeforeEntry(const ModelTable& model, const std
   return std::nullopt;
 }
 
-// Red reports after which the session keeps waiting for the device.
-bool IsWaitingReport(const ModelTable& model, const std::string& text) {
-  return text == "Open COM failed! Close using COM APP!" || text == model.timeoutText ||
+// Red reports after which the session keeps waiting for the device. A program-mode
+// time-out is not one of them: the command was sent and the device did not answer.
+bool IsWaitingReport(const std::string& text) {
+  return text == "Open COM failed! Close using COM APP!" ||
          text == "Waiting for device connected!";
 }
 
@@ -315,7 +316,7 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
         continue;
       }
       if (event->colour != Colour::Red) continue;
-      if (phase == Phase::Entering && IsWaitingReport(*model, event->text)) continue;
+      if (phase == Phase::Entering && IsWaitingReport(event->text)) continue;
       if (event->text.rfind("Product is ", 0) == 0) continue;  // its box follows
       finish(kExitDeviceError);
       break;

@@ -208,6 +208,32 @@ TEST(Cli, ExitStatusTellsWhatWentWrong) {
   EXPECT_EQ(RunCli({"frobnicate"}).status, 2);
 }
 
+// A device that never answers has failed once its program-mode command timed out: the
+// command ends there, with the time-out as its last report, instead of trying again until
+// --wait runs out.
+TEST(Cli, ASilentDeviceEndsTheCommandAtItsFirstTimeout) {
+  const QString timeout = "red: PROGRAM MODE timeout! \n  Please restart device power!\n";
+  for (bool enter : {true, false}) {
+    SCOPED_TRACE(enter ? "--enter" : "power restart");
+    SimulatedDevice device({"--model", "TV-520KBS", "silent"});
+    QStringList args{"read", "--model", "TV-520KBS", "--port", device.Url(), "--wait", "50"};
+    if (enter) args << "--enter";
+    QProcess* cli = StartCli(args);
+    ASSERT_TRUE(cli->waitForStarted(5000));
+    QString err;
+    if (!enter) {
+      while (!err.contains("Waiting for device power restart!") && cli->waitForReadyRead(10000))
+        err += QString::fromLatin1(cli->readAllStandardError());
+      device.Command("cycle");
+    }
+    CliResult result = Finish(cli);
+    err += result.err;
+    EXPECT_EQ(result.status, 1) << err.toStdString();
+    EXPECT_TRUE(err.endsWith(timeout)) << err.toStdString();
+    EXPECT_EQ(err.count("blue: Waiting for reading PROGRAM MODE!"), 1) << err.toStdString();
+  }
+}
+
 TEST(Cli, TwoDevicesAreSetUpInParallel) {
   SimulatedDevice first({"--model", "MR-320KBS"});
   SimulatedDevice second({"--model", "KN-610K/PQ"});
