@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -125,6 +126,15 @@ QString LogText(CPageDialog& page) {
 
 QColor LogColour(CPageDialog& page) {
   return page.Control(2024)->palette().color(QPalette::Text);
+}
+
+void Snapshot(QWidget& window, const QString& name) {
+  const QString dir = qEnvironmentVariable("SETWRIGHT_SCREENSHOT_DIR");
+  if (dir.isEmpty()) return;
+  QDir().mkpath(dir);
+  QString file = name;
+  file.replace(QLatin1Char('/'), QLatin1Char('_'));
+  window.grab().save(QDir(dir).filePath(file + QStringLiteral(".png")));
 }
 
 bool WaitFor(const std::function<bool()>& done, int seconds) {

@@ -108,6 +108,10 @@ QColor LogColour(CPageDialog& page);
 // switches it off and on again. Returns false if the page does not follow.
 bool PowerRestart(sim::SimDevice& device, CPageDialog& page);
 
+// Saves the window as NAME.png in the folder SETWRIGHT_SCREENSHOT_DIR names, if it names one:
+// a look at the forms as the tests leave them.
+void Snapshot(QWidget& window, const QString& name);
+
 // Processes events until `done` holds or `seconds` have passed; returns `done()`.
 bool WaitFor(const std::function<bool()>& done, int seconds = 30);
 

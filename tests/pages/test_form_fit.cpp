@@ -88,6 +88,7 @@ TEST(FormFit, EveryPageTextFitsItsControl) {
     page->GetSession().SetManualTicks(true);
     page->OpenPage();
     for (const std::string& fault : FitFaults(*page)) ADD_FAILURE() << e.model << ": " << fault;
+    Snapshot(*page, QStringLiteral("form-") + QString::fromLatin1(e.model));
     page->close();
   }
 }
@@ -106,6 +107,7 @@ TEST(FormFit, EverySelectionDialogTextFitsItsControl) {
   // Long port names are shortened in the closed list by design (the tool tip has them).
   for (const std::string& fault : FitFaults(dialog, {dialog.PortList()}))
     ADD_FAILURE() << "selection dialog: " << fault;
+  Snapshot(dialog, QStringLiteral("form-selection"));
   EXPECT_EQ(dialog.ShownPortText(), QStringLiteral("/dev/ttyUSB0"));
 }
 
