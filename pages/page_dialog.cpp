@@ -142,7 +142,8 @@ CPageDialog::CPageDialog(const PageDef& def, ISelectionDialog& selection, PageDe
     connect(timer, &QTimer::timeout, this, [this, id] { session_->OnTimer(id); });
     timers_[id] = timer;
   }
-  BuildForm();
+  // The widgets are built when the page is first opened: the program makes all six pages
+  // at start, and building them all before the selection dialog appears would delay it.
 }
 
 CPageDialog::~CPageDialog() {
@@ -168,6 +169,12 @@ void CPageDialog::OnUi(F&& f) {
     f();
   else
     QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::QueuedConnection);
+}
+
+void CPageDialog::EnsureForm() {
+  if (formBuilt_) return;
+  formBuilt_ = true;
+  BuildForm();
 }
 
 void CPageDialog::BuildForm() {
@@ -277,13 +284,13 @@ void CPageDialog::BuildForm() {
     order = formOrder;
   } else {
     for (int id : def_.tabOrder)
-      if (QWidget* w = Control(id)) order.push_back(w);
+      if (QWidget* w = FindControl(id)) order.push_back(w);
   }
   for (size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 
   for (const ComboSetting& s : model_.settings) comboKeys_[s.controlId] = s.key;
   for (const ToolTipDef& tip : def_.toolTips)
-    if (QWidget* w = Control(tip.id)) w->setToolTip(QString::fromUtf8(tip.text));
+    if (QWidget* w = FindControl(tip.id)) w->setToolTip(QString::fromUtf8(tip.text));
 
   resize(units.X(def_.clientWidth), units.Y(def_.clientHeight));
   ApplyFonts();
@@ -301,7 +308,12 @@ void CPageDialog::ApplyFonts() {
   font.Release();
 }
 
-QWidget* CPageDialog::Control(int id) const {
+QWidget* CPageDialog::Control(int id) {
+  EnsureForm();
+  return FindControl(id);
+}
+
+QWidget* CPageDialog::FindControl(int id) const {
   auto it = controls_.find(id);
   return it == controls_.end() ? nullptr : it->second;
 }
@@ -315,7 +327,7 @@ void CPageDialog::SetPort(const std::string& portName, int baudRate, int parity,
 void CPageDialog::FillLists() {
   refreshing_ = true;
   for (const ComboSetting& s : model_.settings) {
-    auto* combo = qobject_cast<QComboBox*>(Control(s.controlId));
+    auto* combo = qobject_cast<QComboBox*>(FindControl(s.controlId));
     if (!combo) continue;
     combo->clear();
     for (const std::string& v : s.values) combo->addItem(QString::fromLatin1(v));
@@ -324,13 +336,14 @@ void CPageDialog::FillLists() {
   for (auto& [id, w] : controls_)
     if (auto* edit = qobject_cast<QLineEdit*>(w)) edit->clear();
   // The interval box takes as many digits as the model's range has.
-  if (auto* interval = qobject_cast<QLineEdit*>(Control(kIntervalId));
+  if (auto* interval = qobject_cast<QLineEdit*>(FindControl(kIntervalId));
       interval && model_.intervalMaxChars > 0)
     interval->setMaxLength(model_.intervalMaxChars);
   refreshing_ = false;
 }
 
 void CPageDialog::InitPage() {
+  EnsureForm();
   closing_ = false;
   checking_ = false;
   ApplyFonts();
@@ -355,7 +368,7 @@ void CPageDialog::RefreshFromForm() {
   const FormState form = session_->Form();
   refreshing_ = true;
   for (const auto& [id, key] : comboKeys_) {
-    auto* combo = qobject_cast<QComboBox*>(Control(id));
+    auto* combo = qobject_cast<QComboBox*>(FindControl(id));
     if (!combo) continue;
     auto it = form.selected.find(key);
     int index = it == form.selected.end() ? -1 : it->second;
@@ -429,7 +442,7 @@ void CPageDialog::OnFocusLost(int id) {
   // not the user leaving them, so they are not checked.
   checking_ = true;
   RunBox(ForDisplay(*refusal), QString::fromLatin1(model_.name), MessageButtons::Ok);
-  if (QWidget* w = Control(id)) w->setFocus(Qt::OtherFocusReason);
+  if (QWidget* w = FindControl(id)) w->setFocus(Qt::OtherFocusReason);
   checking_ = false;
 }
 

@@ -98,8 +98,11 @@ class CPageDialog : public QDialog, public ISessionUi, public IProductPage {
   const ModelTable& Model() const { return model_; }
   const PageDef& Definition() const { return def_; }
   Session& GetSession() { return *session_; }
-  // The widget of a control id (nullptr when the page has none).
-  QWidget* Control(int id) const;
+  // The widget of a control id (nullptr when the page has none); builds the form first.
+  QWidget* Control(int id);
+  // Builds the page's widgets if that has not been done: the first opening does it, and
+  // tools and tests that look at the form before may call it.
+  void EnsureForm();
 
   // ISessionUi
   void Report(const std::string& text, Colour colour) override;
@@ -131,6 +134,7 @@ class CPageDialog : public QDialog, public ISessionUi, public IProductPage {
   struct PendingBox;
 
   void BuildForm();
+  QWidget* FindControl(int id) const;
   void InitPage();
   void ApplyFonts();
   void FillLists();
@@ -158,6 +162,7 @@ class CPageDialog : public QDialog, public ISessionUi, public IProductPage {
   QPlainTextEdit* logBox_ = nullptr;
   std::map<int, QTimer*> timers_;
 
+  bool formBuilt_ = false;
   bool refreshing_ = false;  // widgets are being set from the form state
   bool checking_ = false;    // a focus-loss check is showing its box
   std::atomic<bool> closing_{false};

@@ -131,6 +131,29 @@ TEST(PageForms, RunModallyUntilTheCloseBox) {
   }
 }
 
+// The program makes all six pages at start; a page builds its widgets when it is first
+// opened and keeps them: a later opening refills the same lists, none selected until the
+// device has been read again.
+TEST(PageForms, BuildTheirWidgetsWhenFirstOpenedAndKeepThem) {
+  SimRig rig("MR-310SKB");
+  EXPECT_TRUE(rig.page->findChildren<QWidget*>().isEmpty());
+  rig.Open();
+  EXPECT_FALSE(rig.page->findChildren<QComboBox*>().isEmpty());
+  ASSERT_TRUE(rig.EnterProgramMode());
+  auto* baud = qobject_cast<QComboBox*>(rig.page->Control(2019));
+  ASSERT_NE(baud, nullptr);
+  EXPECT_GE(baud->currentIndex(), 0);
+  const int entries = baud->count();
+  rig.page->close();
+  QCoreApplication::processEvents();
+  rig.Open();
+  EXPECT_EQ(rig.page->Control(2019), baud);
+  EXPECT_EQ(baud->count(), entries);
+  EXPECT_EQ(baud->currentIndex(), -1);
+  ASSERT_TRUE(rig.EnterProgramMode());
+  EXPECT_GE(baud->currentIndex(), 0);
+}
+
 struct Presence {
   const char* model;
   int id;
@@ -153,6 +176,7 @@ TEST(PageForms, HaveTheirOwnControls) {
   FakeClock clock;
   for (const PageEntry& e : AllPages()) {
     auto page = e.make(selection, {&port, &port2, &lister, &clock});
+    page->EnsureForm();
     for (const Presence& r : rows) {
       if (std::strcmp(r.model, e.model) == 0) {
         EXPECT_EQ(page->Control(r.id) != nullptr, r.present) << r.model << " " << r.id;
@@ -194,6 +218,7 @@ TEST(PageForms, AlignLabelsAsTheFormsSay) {
     for (const PageEntry& e : AllPages()) {
       if (std::strcmp(r.model, e.model) != 0) continue;
       auto page = e.make(selection, {&port, &port2, &lister, &clock});
+      page->EnsureForm();
       QLabel* found = nullptr;
       for (QLabel* label : page->findChildren<QLabel*>())
         if (label->text() == QString::fromUtf8(r.text)) found = label;
