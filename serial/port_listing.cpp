@@ -1,6 +1,7 @@
 // The plain system listing over Qt Serial Port and the listing kept in memory.
 #include "serial/port_listing.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSerialPortInfo>
 #include <chrono>
@@ -19,10 +20,26 @@ std::string HardwareId(const QSerialPortInfo& port) {
   return id.toStdString();
 }
 
+QString Hex4(quint16 value) {
+  return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0'));
+}
+
+// Links of /dev/serial/by-id/, by the device they point to.
+std::vector<std::pair<QString, QString>> StableNames() {
+  std::vector<std::pair<QString, QString>> names;
+#ifdef Q_OS_LINUX
+  const QDir dir(QStringLiteral("/dev/serial/by-id"));
+  for (const QFileInfo& link : dir.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot))
+    names.emplace_back(link.canonicalFilePath(), link.absoluteFilePath());
+#endif
+  return names;
+}
+
 }  // namespace
 
 std::vector<SerialPortInfo> SystemPortLister::List() {
   std::vector<SerialPortInfo> listing;
+  const auto stableNames = StableNames();
   for (const QSerialPortInfo& port : QSerialPortInfo::availablePorts()) {
 #ifdef Q_OS_WIN
     const QString name = port.portName();  // "COM3"; the system location is "\\.\COM3"
@@ -32,8 +49,16 @@ std::vector<SerialPortInfo> SystemPortLister::List() {
     const QString name = port.systemLocation();
     if (!QFileInfo::exists(name)) continue;
 #endif
-    listing.push_back({name.toLocal8Bit().toStdString(),
-                       port.description().toLocal8Bit().toStdString(), HardwareId(port)});
+    SerialPortInfo info{name.toLocal8Bit().toStdString(),
+                        port.description().toLocal8Bit().toStdString(), HardwareId(port)};
+    if (port.hasVendorIdentifier()) info.vendorId = Hex4(port.vendorIdentifier()).toStdString();
+    if (port.hasProductIdentifier()) info.productId = Hex4(port.productIdentifier()).toStdString();
+    info.serialNumber = port.serialNumber().toLocal8Bit().toStdString();
+    const QString device = QFileInfo(port.systemLocation()).canonicalFilePath();
+    for (const auto& [target, link] : stableNames) {
+      if (!device.isEmpty() && target == device) info.stableName = link.toLocal8Bit().toStdString();
+    }
+    listing.push_back(std::move(info));
   }
   return listing;
 }

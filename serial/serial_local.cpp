@@ -26,7 +26,7 @@ class LocalTransport : public Transport {
  public:
   LocalTransport(const std::string& name, const rfc2217::PortSettings& settings, size_t storeSize,
                  ReceiveSink& sink)
-      : settings_(settings), sink_(sink) {
+      : name_(name), settings_(settings), sink_(sink) {
     port_.setPortName(QString::fromLocal8Bit(name.c_str()));
     // Bounded: beyond this Qt stops reading and the driver holds the rest.
     port_.setReadBufferSize(static_cast<qint64>(storeSize));
@@ -46,10 +46,17 @@ class LocalTransport : public Transport {
   ~LocalTransport() override { Close(); }
 
   bool Open() override {
-    if (!ApplySettings()) return false;
-    if (!port_.open(QIODevice::ReadWrite)) return false;
+    if (!ApplySettings()) {
+      failure_ = {OpenFailure::Other, "line settings refused"};
+      return false;
+    }
+    if (!port_.open(QIODevice::ReadWrite)) {
+      failure_ = PlatformOpenFailure(name_, QtGuess());
+      return false;
+    }
     if (!PreparePlatformPort(HandleValue(port_.handle()), settings_.flowControl == 2)) {
       port_.close();
+      failure_ = PortLockedError();
       return false;
     }
     // The device's power is told by CTS after the program raises RTS; until then RTS is low.
@@ -60,6 +67,8 @@ class LocalTransport : public Transport {
     opened_ = true;
     return true;
   }
+
+  OpenError OpenFailureReason() const override { return failure_; }
 
   int Write(const char* data, int size) override {
     if (!port_.isOpen()) return -1;
@@ -108,6 +117,20 @@ class LocalTransport : public Transport {
   }
 
  private:
+  OpenError QtGuess() const {
+    const std::string text = port_.errorString().toLocal8Bit().toStdString();
+    switch (port_.error()) {
+      case QSerialPort::DeviceNotFoundError:
+        return {OpenFailure::NoSuchPort, text};
+      case QSerialPort::PermissionError:
+        return {OpenFailure::PermissionDenied, text};
+      case QSerialPort::OpenError:
+        return {OpenFailure::Busy, text};
+      default:
+        return {OpenFailure::Other, text};
+    }
+  }
+
   bool ApplySettings() {
     QSerialPort::Parity parity;
     switch (settings_.parity) {
@@ -163,9 +186,11 @@ class LocalTransport : public Transport {
            port_.setParity(parity) && port_.setStopBits(stop) && port_.setFlowControl(flow);
   }
 
+  std::string name_;
   rfc2217::PortSettings settings_;
   ReceiveSink& sink_;
   QSerialPort port_;
+  OpenError failure_;
   bool opened_ = false;
   bool lost_ = false;
 };

@@ -11,6 +11,16 @@ bool PreparePlatformPort(intptr_t, bool) {
   return true;
 }
 
+// Windows refuses a port that another program has open with "access denied".
+OpenError PlatformOpenFailure(const std::string&, const OpenError& qtGuess) {
+  if (qtGuess.reason == OpenFailure::PermissionDenied) return {OpenFailure::Busy, qtGuess.text};
+  return qtGuess;
+}
+
+OpenError PortLockedError() {
+  return {OpenFailure::Busy, "Device or resource busy"};
+}
+
 std::optional<uint32_t> PlatformModemLines(intptr_t handle) {
   DWORD status = 0;
   if (!::GetCommModemStatus(reinterpret_cast<HANDLE>(handle), &status)) return std::nullopt;

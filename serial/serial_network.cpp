@@ -24,15 +24,27 @@ class NetworkTransport : public Transport {
       : url_(url), client_(settings), connectTimeoutMs_(connectTimeoutMs), sink_(sink) {
     socket_.setReadBufferSize(static_cast<qint64>(storeSize));
     timer_.setSingleShot(true);
-    QObject::connect(&timer_, &QTimer::timeout, &socket_, [this] { Fail(); });
+    QObject::connect(&timer_, &QTimer::timeout, &socket_, [this] {
+      // A server that agreed to the option but never reports its modem lines is used
+      // all the same, with the lines unknown.
+      if (agreed_) {
+        BecomeReady();
+      } else if (socket_.state() == QAbstractSocket::ConnectedState) {
+        Fail({OpenFailure::TimedOut, "the server does not answer"});
+      } else {
+        Fail({OpenFailure::TimedOut, "Connection timed out"});
+      }
+    });
     QObject::connect(&socket_, &QTcpSocket::connected, &socket_, [this] {
       socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
       Send(client_.Start());
     });
     QObject::connect(&socket_, &QTcpSocket::readyRead, &socket_, [this] { Pull(); });
-    QObject::connect(&socket_, &QTcpSocket::disconnected, &socket_, [this] { Fail(); });
+    QObject::connect(&socket_, &QTcpSocket::disconnected, &socket_, [this] {
+      Fail({OpenFailure::Other, "the server closed the connection"});
+    });
     QObject::connect(&socket_, &QTcpSocket::errorOccurred, &socket_,
-                     [this](QAbstractSocket::SocketError) { Fail(); });
+                     [this](QAbstractSocket::SocketError error) { Fail(SocketFailure(error)); });
   }
 
   ~NetworkTransport() override { Close(); }
@@ -44,12 +56,15 @@ class NetworkTransport : public Transport {
     const int port = url.port(-1);
     if (!url.isValid() || url.scheme().compare(QStringLiteral("rfc2217"), Qt::CaseInsensitive) ||
         url.host().isEmpty() || port <= 0 || port > 65535) {
+      failure_ = {OpenFailure::Other, "not a network port address (rfc2217://HOST:PORT)"};
       return false;
     }
     timer_.start(connectTimeoutMs_);
     socket_.connectToHost(url.host(), static_cast<quint16>(port));
     return true;
   }
+
+  OpenError OpenFailureReason() const override { return failure_; }
 
   int Write(const char* data, int size) override {
     if (!ready_ || finished_) return -1;
@@ -84,11 +99,13 @@ class NetworkTransport : public Transport {
       if (ready_) {
         if (!data.empty()) sink_.Receive(data.data(), data.size());
       } else if (client_.Ready()) {
-        ready_ = true;
-        timer_.stop();
-        sink_.OpenFinished(true);
+        // The port is reported open once its modem lines are known (the configuration
+        // asks for them), so that the first reading is the device's real state and not an
+        // unknown one that a late report would turn into a change.
+        agreed_ = true;
+        if (client_.ModemLines()) BecomeReady();
       } else if (client_.Refused()) {
-        Fail();
+        Fail({OpenFailure::Other, "the server does not offer the COM port option"});
         return;
       }
     }
@@ -106,7 +123,7 @@ class NetworkTransport : public Transport {
     if (bytes.empty()) return true;
     if (finished_ || socket_.state() != QAbstractSocket::ConnectedState) return false;
     if (socket_.bytesToWrite() + static_cast<qint64>(bytes.size()) > kMaxPendingWrite) {
-      Fail();
+      Fail({OpenFailure::Other, "the server stopped reading"});
       return false;
     }
     socket_.write(bytes.data(), static_cast<qint64>(bytes.size()));
@@ -114,15 +131,44 @@ class NetworkTransport : public Transport {
     return true;
   }
 
+  void BecomeReady() {
+    if (ready_ || finished_) return;
+    ready_ = true;
+    timer_.stop();
+    sink_.OpenFinished(true, {});
+  }
+
+  OpenError SocketFailure(QAbstractSocket::SocketError error) const {
+    OpenFailure reason = OpenFailure::Other;
+    switch (error) {
+      case QAbstractSocket::ConnectionRefusedError:
+        reason = OpenFailure::Refused;
+        break;
+      case QAbstractSocket::HostNotFoundError:
+        reason = OpenFailure::NameNotResolved;
+        break;
+      case QAbstractSocket::NetworkError:
+        reason = OpenFailure::Unreachable;
+        break;
+      case QAbstractSocket::SocketTimeoutError:
+        reason = OpenFailure::TimedOut;
+        break;
+      default:
+        break;
+    }
+    return {reason, socket_.errorString().toLocal8Bit().toStdString()};
+  }
+
   // Ends the connection once, as a failed opening or as a lost connection.
-  void Fail() {
+  void Fail(const OpenError& why) {
     if (finished_) return;
     finished_ = true;
     timer_.stop();
     if (ready_) {
       sink_.ConnectionLost();
     } else {
-      sink_.OpenFinished(false);
+      failure_ = why;
+      sink_.OpenFinished(false, why);
     }
   }
 
@@ -132,8 +178,10 @@ class NetworkTransport : public Transport {
   ReceiveSink& sink_;
   QTcpSocket socket_;
   QTimer timer_;
-  bool ready_ = false;
+  bool agreed_ = false;  // the server agreed to COM-PORT-OPTION
+  bool ready_ = false;   // ... and its modem lines are known, or it never told them
   bool finished_ = false;
+  OpenError failure_;
 };
 
 }  // namespace

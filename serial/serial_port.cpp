@@ -44,6 +44,8 @@ struct CSerialPort::Impl : serial_detail::ReceiveSink {
   std::chrono::milliseconds readInterval{kDefaultReadIntervalMs};
   bool open = false;
   int openOutcome = 0;      // network opening: 0 pending, 1 ready, -1 failed
+  bool opening = false;     // open() is waiting for a network port's outcome
+  OpenError lastError;      // why the last opening failed
   uint64_t generation = 0;  // counts openings and closings; stale callbacks compare it
   std::deque<char> store;
   bool burstPending = false;
@@ -91,12 +93,13 @@ struct CSerialPort::Impl : serial_detail::ReceiveSink {
     reportWake.notify_all();
   }
 
-  void OpenFinished(bool ok) override {
+  void OpenFinished(bool ok, const OpenError& why) override {
     {
       std::lock_guard lock(mutex);
       if (openOutcome == 0) {
         openOutcome = ok ? 1 : -1;
         open = ok;
+        lastError = why;
       }
     }
     stateChange.notify_all();
@@ -218,7 +221,11 @@ bool CSerialPort::open() {
     close();
     return false;
   }
-  if (!IoThread::Available()) return false;
+  if (!IoThread::Available()) {
+    std::lock_guard lock(d.mutex);
+    d.lastError = {OpenFailure::Other, "the program has no application object"};
+    return false;
+  }
   std::string name;
   rfc2217::PortSettings settings;
   size_t storeSize;
@@ -241,9 +248,16 @@ bool CSerialPort::open() {
       d.store.clear();
       d.burstPending = false;
       d.openOutcome = 0;
+      d.lastError = {};
+      d.opening = network;
       ++d.generation;
     }
-    if (!transport->Open()) return;
+    if (!transport->Open()) {
+      std::lock_guard lock(d.mutex);
+      d.lastError = transport->OpenFailureReason();
+      d.opening = false;
+      return;
+    }
     started = true;
     std::lock_guard lock(d.mutex);
     d.transport = std::move(transport);
@@ -252,10 +266,16 @@ bool CSerialPort::open() {
   if (!started) return false;
   if (!network) return true;
 
-  // The I/O thread keeps working on the connection meanwhile; its own time-out ends the wait.
+  // The I/O thread keeps working on the connection meanwhile; its own time-out ends the
+  // wait, and so does close() from another thread.
   std::unique_lock lock(d.mutex);
   d.stateChange.wait_for(lock, std::chrono::milliseconds(kNetworkOpenTimeoutMs + 2000),
                          [&] { return d.openOutcome != 0; });
+  d.opening = false;
+  if (d.openOutcome == 0) {
+    d.openOutcome = -1;
+    d.lastError = {OpenFailure::TimedOut, "the server does not answer"};
+  }
   if (d.openOutcome > 0) return d.open;  // the connection may already be lost again
   lock.unlock();
   d.CloseTransport();
@@ -271,8 +291,19 @@ void CSerialPort::close() {
   {
     std::lock_guard lock(impl_->mutex);
     impl_->MarkClosed();
+    if (impl_->opening && impl_->openOutcome == 0) {
+      // An opening waiting for its server on another thread ends now, failed.
+      impl_->openOutcome = -1;
+      impl_->lastError = {OpenFailure::Other, "closed while opening"};
+    }
   }
+  impl_->stateChange.notify_all();
   impl_->CloseTransport();
+}
+
+OpenError CSerialPort::lastOpenError() {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->lastError;
 }
 
 void CSerialPort::setRts(bool on) {
@@ -343,6 +374,48 @@ void CSerialPort::disconnectReadEvent() {
   if (std::this_thread::get_id() != impl_->reporterId) {
     impl_->stateChange.wait(lock, [&] { return !impl_->reporting; });
   }
+}
+
+}  // namespace setwright
+
+namespace setwright {
+
+std::string DescribeOpenError(const std::string& portName, const OpenError& error) {
+  if (error.reason == OpenFailure::None) return {};
+  const char* remedy = nullptr;
+  switch (error.reason) {
+    case OpenFailure::PermissionDenied:
+#ifdef _WIN32
+      remedy = "ask your administrator for access to the port";
+#else
+      remedy = "add your user to the 'dialout' group and log in again";
+#endif
+      break;
+    case OpenFailure::NoSuchPort:
+      remedy = "check the cable and the port's name";
+      break;
+    case OpenFailure::Busy:
+      remedy = "another program is using the port; close it";
+      break;
+    case OpenFailure::Refused:
+      remedy = "check the server's address and port, and that it serves this port";
+      break;
+    case OpenFailure::Unreachable:
+      remedy = "check the network connection to the server";
+      break;
+    case OpenFailure::TimedOut:
+      remedy = "check that the server is on and reachable";
+      break;
+    case OpenFailure::NameNotResolved:
+      remedy = "check the server's host name";
+      break;
+    case OpenFailure::None:
+    case OpenFailure::Other:
+      break;
+  }
+  std::string line = portName + ": " + (error.text.empty() ? "cannot be opened" : error.text);
+  if (remedy) line += std::string(" - ") + remedy;
+  return line;
 }
 
 }  // namespace setwright

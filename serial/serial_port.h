@@ -10,6 +10,7 @@
 //
 // Results the engine relies on:
 //  - open() on a missing or busy port leaves the port closed; isOpen() is the only test.
+//    lastOpenError() then tells why, in the system's words.
 //  - readData() never waits; it returns -1 on a closed port, else the bytes copied (0..size).
 //  - writeData() returns when the bytes are written, or -1 on a closed port.
 //  - setRts(), setBaudRate() and getModemStatus() do nothing on a closed port;
@@ -34,6 +35,33 @@ enum Parity { ParityNone = 0, ParityOdd = 1, ParityEven = 2, ParityMark = 3, Par
 enum StopBits { StopOne = 0, StopOneAndHalf = 1, StopTwo = 2 };
 enum FlowControl { FlowNone = 0, FlowHardware = 1, FlowSoftware = 2 };
 
+// Why a port could not be opened. Local ports: permission denied, no such port, busy
+// (held or locked by another program), other. Network ports: refused, unreachable, timed
+// out, name not resolved, other.
+enum class OpenFailure {
+  None,
+  PermissionDenied,
+  NoSuchPort,
+  Busy,
+  Refused,
+  Unreachable,
+  TimedOut,
+  NameNotResolved,
+  Other,
+};
+
+struct OpenError {
+  OpenFailure reason = OpenFailure::None;
+  std::string text;  // the system's own text, e.g. "Permission denied"
+
+  bool operator==(const OpenError&) const = default;
+};
+
+// One line for the user: the port, the system's text and what to do about it, e.g.
+// "/dev/ttyUSB0: Permission denied - add your user to the 'dialout' group and log in
+// again". Empty when there is no failure to tell.
+std::string DescribeOpenError(const std::string& portName, const OpenError& error);
+
 class CSerialPortListener {
  public:
   virtual ~CSerialPortListener() = default;
@@ -52,7 +80,10 @@ class ISerialPort {
                     int stopBits, int flowControl, unsigned int readBufferSize) = 0;
   virtual bool open() = 0;
   virtual bool isOpen() = 0;
+  // Ends the port; a network opening under way on another thread ends at once, failed.
   virtual void close() = 0;
+  // Why the last open() failed; OpenFailure::None after a successful one.
+  virtual OpenError lastOpenError() { return {}; }
 
   virtual void setRts(bool on) = 0;
   virtual void setBaudRate(int baudRate) = 0;
@@ -80,6 +111,7 @@ class CSerialPort : public ISerialPort {
   bool open() override;
   bool isOpen() override;
   void close() override;
+  OpenError lastOpenError() override;
   void setRts(bool on) override;
   void setBaudRate(int baudRate) override;
   void getModemStatus(uint32_t& status) override;

@@ -20,6 +20,13 @@ struct SerialPortInfo {
   std::string description;
   std::string hardwareId;
   bool fixed = false;  // a network port from the settings file, not a device of the machine
+  // Where the system tells them: USB vendor and product id (4 hex digits), the adapter's
+  // serial number, and the name that stays the same whichever order the devices come up
+  // in (on Linux the /dev/serial/by-id/ link to the port).
+  std::string vendorId{};
+  std::string productId{};
+  std::string serialNumber{};
+  std::string stableName{};
 };
 
 // Where listings come from; tests give their own to play ports appearing and vanishing.

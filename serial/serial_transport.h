@@ -10,6 +10,7 @@
 #include <string>
 
 #include "serial/rfc2217_protocol.h"
+#include "serial/serial_port.h"
 
 namespace setwright::serial_detail {
 
@@ -19,8 +20,8 @@ class ReceiveSink {
   // Room left in the receive store; a transport never hands over more than this.
   virtual size_t FreeSpace() = 0;
   virtual void Receive(const char* data, size_t size) = 0;
-  // A network port finished (ok) or gave up (!ok) opening.
-  virtual void OpenFinished(bool ok) = 0;
+  // A network port finished (ok) or gave up (!ok, why tells the reason) opening.
+  virtual void OpenFinished(bool ok, const OpenError& why) = 0;
   // The device or the connection went away; the port is to read as closed.
   virtual void ConnectionLost() = 0;
 };
@@ -31,6 +32,8 @@ class Transport {
   // Local ports return true/false at once. Network ports return true when the connection
   // attempt started and report the outcome through ReceiveSink::OpenFinished.
   virtual bool Open() = 0;
+  // Why Open() returned false.
+  virtual OpenError OpenFailureReason() const { return {OpenFailure::Other, "cannot be opened"}; }
   virtual bool OpensAsynchronously() const { return false; }
   virtual int Write(const char* data, int size) = 0;
   virtual void SetRts(bool on) = 0;
@@ -57,5 +60,10 @@ bool IsNetworkPortName(const std::string& name);
 // the line fully raw (no XON/XOFF unless asked for, no character translation).
 bool PreparePlatformPort(intptr_t handle, bool softwareFlow);
 std::optional<uint32_t> PlatformModemLines(intptr_t handle);
+// Why a local port cannot be opened, asked of the system after Qt's opening failed (Qt
+// calls a busy port "permission denied"). qtGuess is what Qt's error code says.
+OpenError PlatformOpenFailure(const std::string& name, const OpenError& qtGuess);
+// The reason for a port the platform step refused: another program holds its lock.
+OpenError PortLockedError();
 
 }  // namespace setwright::serial_detail

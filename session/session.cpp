@@ -91,6 +91,14 @@ bool Session::Impl::OpenAndReadStatus(ISerialPort& port, const std::string& name
   return true;
 }
 
+void Session::Impl::ReportOpenFailed(ISerialPort& port, const std::string& name) {
+  if (!opened) return;  // the page was closed while the port was opening
+  std::string text = "Open COM failed! Close using COM APP!";
+  const std::string reason = DescribeOpenError(name, port.lastOpenError());
+  if (!reason.empty()) text += "\r\n" + reason;
+  Report(text, Colour::Red);
+}
+
 void Session::Impl::FillForm() {
   form = FormState{};
   for (const auto& s : model.settings) form.selected[s.key] = -1;
@@ -306,7 +314,7 @@ void Session::EnterProgMode() {
     ISerialPort& port = d.ActivePort();
     if (!port.isOpen() &&
         !d.OpenAndReadStatus(port, d.UsingNewPort ? d.newPortName : d.portName, d.ActiveIndex())) {
-      d.Report("Open COM failed! Close using COM APP!", Colour::Red);
+      d.ReportOpenFailed(port, d.UsingNewPort ? d.newPortName : d.portName);
       return;
     }
     if (d.state != d.IdleState()) {

@@ -125,6 +125,9 @@ struct Session::Impl {
   void ClearRx();
   bool CheckReplyTimeout();
   bool OpenPort(ISerialPort& port, const std::string& name);
+  // "Open COM failed! Close using COM APP!", with the port's reason as a second line when
+  // the serial layer knows it.
+  void ReportOpenFailed(ISerialPort& port, const std::string& name);
   bool OpenAndReadStatus(ISerialPort& port, const std::string& name, int index);
   void FillForm();
   void BuildWriteItems();

@@ -66,7 +66,7 @@ void Session::Impl::IdleSelected() {
     return;
   }
   if (!OpenAndReadStatus(SelectedPort, portName, 0)) {
-    Report("Open COM failed! Close using COM APP!", Colour::Red);
+    ReportOpenFailed(SelectedPort, portName);
     SettleTicks = 0;
     state = SessionState::OpenFailed;
     return;
@@ -94,7 +94,7 @@ void Session::Impl::IdleNew() {
   }
   Report("Open COM started!", Colour::Blue);
   if (!OpenAndReadStatus(*NewPort, newPortName, 1)) {
-    Report("Open COM failed! Close using COM APP!", Colour::Red);
+    ReportOpenFailed(*NewPort, newPortName);
     SettleTicks = 0;
     state = SessionState::OpenFailed;
     return;
@@ -191,7 +191,7 @@ void Session::Impl::OpenFailed() {
   ISerialPort& port = ActivePort();
   LastModemStatus[index] = 0;
   if (!OpenAndReadStatus(port, UsingNewPort ? newPortName : portName, index)) {
-    Report("Open COM failed! Close using COM APP!", Colour::Red);
+    ReportOpenFailed(port, UsingNewPort ? newPortName : portName);
     return;
   }
   state = IdleState();

@@ -2,6 +2,7 @@
 
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace setwright::testing {
 
@@ -94,8 +95,13 @@ std::string EchoDevice::received() {
   return received_;
 }
 
-ScriptedPeer::ScriptedPeer(QByteArray greeting, QByteArray stream, bool dropAfterGreeting)
-    : greeting_(std::move(greeting)), stream_(std::move(stream)), drop_(dropAfterGreeting) {
+ScriptedPeer::ScriptedPeer(QByteArray greeting, QByteArray stream, bool dropAfterGreeting,
+                           QByteArray later, int laterMs)
+    : greeting_(std::move(greeting)),
+      stream_(std::move(stream)),
+      drop_(dropAfterGreeting),
+      later_(std::move(later)),
+      laterMs_(laterMs) {
   thread_.start();
   context_ = new QObject;
   context_->moveToThread(&thread_);
@@ -108,6 +114,14 @@ ScriptedPeer::ScriptedPeer(QByteArray greeting, QByteArray stream, bool dropAfte
         QObject::connect(server_, &QTcpServer::newConnection, context_, [this] {
           while (QTcpSocket* socket = server_->nextPendingConnection()) {
             socket->write(greeting_);
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+              const QByteArray bytes = socket->readAll();
+              std::lock_guard lock(mutex_);
+              received_ += bytes;
+            });
+            if (!later_.isEmpty()) {
+              QTimer::singleShot(laterMs_, socket, [this, socket] { socket->write(later_); });
+            }
             if (drop_) {
               socket->flush();
               socket->disconnectFromHost();
@@ -134,6 +148,11 @@ ScriptedPeer::~ScriptedPeer() {
       context_, [this] { delete context_; }, Qt::BlockingQueuedConnection);
   thread_.quit();
   thread_.wait();
+}
+
+QByteArray ScriptedPeer::Received() {
+  std::lock_guard lock(mutex_);
+  return received_;
 }
 
 qint64 ScriptedPeer::BytesSent() {

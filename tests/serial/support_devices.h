@@ -48,14 +48,17 @@ class EchoDevice : public sim::DeviceModel {
 
 // A TCP peer that plays a fixed script: on each connection it sends `greeting`, then
 // `stream` again and again (when not empty) until the client goes; `dropAfterGreeting`
-// closes the connection instead.
+// closes the connection instead. `later` goes out `laterMs` after the greeting.
 class ScriptedPeer {
  public:
-  ScriptedPeer(QByteArray greeting, QByteArray stream, bool dropAfterGreeting = false);
+  ScriptedPeer(QByteArray greeting, QByteArray stream, bool dropAfterGreeting = false,
+               QByteArray later = {}, int laterMs = 0);
   ~ScriptedPeer();
   uint16_t Port() const { return port_; }
   std::string Url() const { return "rfc2217://127.0.0.1:" + std::to_string(port_); }
   qint64 BytesSent();
+  // Everything the clients sent, in order.
+  QByteArray Received();
 
  private:
   QThread thread_;
@@ -64,6 +67,9 @@ class ScriptedPeer {
   QByteArray greeting_;
   QByteArray stream_;
   bool drop_;
+  QByteArray later_;
+  int laterMs_;
+  QByteArray received_;
   uint16_t port_ = 0;
   std::mutex mutex_;
   qint64 sent_ = 0;

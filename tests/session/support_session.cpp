@@ -53,11 +53,22 @@ void FakePort::init(const std::string& portName, int, int, int, int, int, unsign
   if (!open_) initName_ = portName;
 }
 
+void FakePort::SetOpenError(OpenError error) {
+  std::lock_guard<std::mutex> lock(mu_);
+  openError_ = std::move(error);
+}
+
 bool FakePort::open() {
   std::lock_guard<std::mutex> lock(mu_);
   ++openCount_;
   open_ = !openFails_;
+  lastOpenError_ = open_ ? OpenError{} : openError_;
   return open_;
+}
+
+OpenError FakePort::lastOpenError() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return lastOpenError_;
 }
 
 bool FakePort::isOpen() {

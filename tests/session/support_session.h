@@ -35,6 +35,8 @@ class FakePort : public ISerialPort {
   void SetCts(bool on);
   void SetModemStatus(uint32_t status);
   void SetOpenFails(bool fails);
+  // The reason a failed opening gives.
+  void SetOpenError(OpenError error);
   // Queues bytes as received and raises the read event, as the serial layer does.
   void Receive(const std::string& bytes);
   std::string TakeWritten();
@@ -47,6 +49,7 @@ class FakePort : public ISerialPort {
   bool open() override;
   bool isOpen() override;
   void close() override;
+  OpenError lastOpenError() override;
   void setRts(bool) override {}
   void setBaudRate(int) override {}
   void getModemStatus(uint32_t& status) override;
@@ -61,6 +64,8 @@ class FakePort : public ISerialPort {
   std::string initName_;
   bool open_ = false;
   bool openFails_ = false;
+  OpenError openError_;
+  OpenError lastOpenError_;
   int openCount_ = 0;
   uint32_t status_ = 0;
   std::string pending_;

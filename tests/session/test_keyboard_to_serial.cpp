@@ -341,6 +341,17 @@ TEST(KeyboardToSerial, PowerOffInProgramMode) {
   }
 }
 
+TEST(KeyboardToSerial, OpenFailureTellsThePortsReasonOnASecondLine) {
+  Rig rig("MR-320KBS");
+  rig.selected.SetOpenFails(true);
+  rig.selected.SetOpenError({OpenFailure::PermissionDenied, "Permission denied"});
+  rig.Ticks();
+  EXPECT_EQ(rig.session->State(), SessionState::OpenFailed);
+  EXPECT_EQ(rig.ui.LastReport(),
+            "red Open COM failed! Close using COM APP!\r\n" + rig.selected.InitName() +
+                ": Permission denied - add your user to the 'dialout' group and log in again");
+}
+
 TEST(KeyboardToSerial, OpenFailureAndTheButton) {
   Rig rig("TV-520KBS");
   rig.selected.SetOpenFails(true);
