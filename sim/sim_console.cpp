@@ -31,16 +31,33 @@ std::string SimUsage() {
   for (const auto& name : SimDevice::ModelNames()) models += " " + name;
   return "usage: setwright-sim --model NAME [--port N] [--bind ADDR] [--off] [--quit-on-eof]\n"
          "                     [[--fault] FAULT...]\n"
+         "       setwright-sim --model NAME --pty [--off] [--quit-on-eof] [[--fault] FAULT...]\n"
+         "       setwright-sim --help | --version\n"
+         "Serves one simulated device as a network serial port (the first line printed is\n"
+         "its URL) or, with --pty, on a pseudo-terminal (the first line is the path of its\n"
+         "slave, to be opened as a local port; it has no modem lines). Options may also be\n"
+         "written --opt=VALUE. SIGINT, SIGTERM and SIGHUP end it cleanly.\n"
          "models:" +
          models + "\n" + SimConsole::Help();
 }
 
-bool ParseSimArgs(const std::vector<std::string>& args, SimArgs* out, std::string* error) {
+bool ParseSimArgs(const std::vector<std::string>& rawArgs, SimArgs* out, std::string* error) {
   SimArgs parsed;
   auto fail = [&](std::string text) {
     if (error) *error = std::move(text);
     return false;
   };
+  // "--opt=value" is "--opt value".
+  std::vector<std::string> args;
+  for (const std::string& arg : rawArgs) {
+    const size_t eq = arg.find('=');
+    if (arg.starts_with("--") && eq != std::string::npos) {
+      args.push_back(arg.substr(0, eq));
+      args.push_back(arg.substr(eq + 1));
+    } else {
+      args.push_back(arg);
+    }
+  }
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const bool takesValue =
@@ -48,6 +65,10 @@ bool ParseSimArgs(const std::vector<std::string>& args, SimArgs* out, std::strin
     if (takesValue && i + 1 == args.size()) return fail(arg + " needs a value");
     if (arg == "--help" || arg == "-h") {
       parsed.help = true;
+    } else if (arg == "--version") {
+      parsed.version = true;
+    } else if (arg == "--pty") {
+      parsed.pty = true;
     } else if (arg == "--model") {
       parsed.model = args[++i];
     } else if (arg == "--port") {
@@ -71,7 +92,7 @@ bool ParseSimArgs(const std::vector<std::string>& args, SimArgs* out, std::strin
       if (!ApplyFault(parsed.options, fault, true, &reason)) return fail(reason);
     }
   }
-  if (parsed.help) {
+  if (parsed.help || parsed.version) {
     *out = std::move(parsed);
     return true;
   }

@@ -33,6 +33,8 @@ struct SimArgs {
   bool quitOnEndOfInput = false;  // by default the device keeps being served without a console
   DeviceOptions options;
   bool help = false;
+  bool version = false;
+  bool pty = false;  // serve on a pseudo-terminal instead of a network port
 };
 
 // False with a reason in *error when the arguments cannot be used.
