@@ -14,11 +14,14 @@ enum ExitStatus {
   kExitUsage = 2,        // usage error or refused value
   kExitNoDevice = 3,     // no device within --wait
   kExitOtherModel = 4,   // another model answered
+  kExitCannotOpen = 5,   // the port cannot be opened, and waiting would not change that
 };
 
 enum class Command { Ports, Read, Write, Default, ClearPaired };
 
 struct Options {
+  bool help = false;     // --help: print UsageText() and end
+  bool version = false;  // --version
   Command command = Command::Ports;
   std::string model;
   std::string port;
@@ -28,9 +31,14 @@ struct Options {
   std::vector<std::pair<std::string, std::string>> assignments;  // KEY=VALUE of write
 };
 
-// Parses argv (without the program name). On failure returns nothing and sets error.
+// Parses argv (without the program name): options may come before or after the command
+// word, as "--opt value" or "--opt=value". On failure returns nothing and sets error to a
+// message that names the bad argument.
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error);
 
+// The whole usage text of --help, with the exit statuses.
 std::string UsageText();
+// The line that follows an error message.
+std::string HelpHint();
 
 }  // namespace setwright::cli

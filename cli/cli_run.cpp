@@ -1,11 +1,20 @@
 #include "cli/cli_run.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <iostream>
 #include <memory>
 #include <thread>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
+#include "cli/cli_signals.h"
 #include "cli/terminal_ui.h"
 #if SETWRIGHT_HAVE_SETTINGS_FILE
 #include "app/settings_file.h"
@@ -212,11 +221,80 @@ std::optional<std::string> RefusalBeforeEntry(const ModelTable& model, const std
   return std::nullopt;
 }
 
+const std::string kOpenFailed = "Open COM failed! Close using COM APP!";
+
+bool IsOpenFailedReport(const std::string& text) {
+  return text.rfind(kOpenFailed, 0) == 0;  // the port's reason may follow on a second line
+}
+
 // Red reports after which the session keeps waiting for the device. A program-mode
 // time-out is not one of them: the command was sent and the device did not answer.
 bool IsWaitingReport(const std::string& text) {
-  return text == "Open COM failed! Close using COM APP!" ||
+  return IsOpenFailedReport(text) ||
          text == "Waiting for device connected!";
+}
+
+// A port that waiting cannot bring: the user may not open it, its host name does not
+// resolve, or a keyboard-to-serial device's port that is not there (these devices never
+// bring up a port of their own; a serial-to-keyboard device does, so for it a missing
+// port may still come).
+bool WaitingCannotCure(const ModelTable& model, const OpenError& error) {
+  switch (error.reason) {
+    case OpenFailure::PermissionDenied:
+    case OpenFailure::NameNotResolved:
+      return true;
+    case OpenFailure::NoSuchPort:
+      return model.family == Family::KeyboardToSerial;
+    default:
+      return false;
+  }
+}
+
+const char* ReasonName(OpenFailure reason) {
+  switch (reason) {
+    case OpenFailure::PermissionDenied:
+      return "permission denied";
+    case OpenFailure::NoSuchPort:
+      return "no such port";
+    case OpenFailure::Busy:
+      return "busy";
+    case OpenFailure::Refused:
+      return "refused";
+    case OpenFailure::Unreachable:
+      return "unreachable";
+    case OpenFailure::TimedOut:
+      return "timed out";
+    case OpenFailure::NameNotResolved:
+      return "name not resolved";
+    case OpenFailure::None:
+    case OpenFailure::Other:
+      break;
+  }
+  return "other";
+}
+
+bool IsTerminal(FILE* stream) {
+#ifdef _WIN32
+  return _isatty(_fileno(stream)) != 0;
+#else
+  return ::isatty(::fileno(stream)) != 0;
+#endif
+}
+
+void PrintPortsJson(const std::vector<SerialPortInfo>& listing, std::ostream& out) {
+  out << "[";
+  for (size_t i = 0; i < listing.size(); ++i) {
+    const SerialPortInfo& p = listing[i];
+    auto orNull = [](const std::string& text) { return text.empty() ? "null" : JsonString(text); };
+    out << (i ? ",\n " : "\n ") << "{\"port\": " << JsonString(p.portName)
+        << ", \"description\": " << orNull(p.description)
+        << ", \"hardware_id\": " << orNull(p.hardwareId) << ", \"usb_vid\": " << orNull(p.vendorId)
+        << ", \"usb_pid\": " << orNull(p.productId)
+        << ", \"serial_number\": " << orNull(p.serialNumber)
+        << ", \"by_id\": " << orNull(p.stableName)
+        << ", \"network\": " << (p.fixed ? "true" : "false") << "}";
+  }
+  out << (listing.empty() ? "]\n" : "\n]\n");
 }
 
 using SteadyClock = std::chrono::steady_clock;
@@ -230,8 +308,19 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     SettingsFile settings;
     if (settings.Exists()) CSerialPortInfo::SetNetworkPorts(ReadNetworkPorts(settings));
 #endif
-    for (const std::string& name : OrderedPortNames(CSerialPortInfo::availablePortInfos()))
-      out << name << '\n';
+    const std::vector<SerialPortInfo> listing = CSerialPortInfo::availablePortInfos();
+    const std::vector<std::string> names = OrderedPortNames(listing);
+    if (options.json) {
+      std::vector<SerialPortInfo> ordered;
+      for (const std::string& name : names) {
+        auto it = std::find_if(listing.begin(), listing.end(),
+                               [&](const SerialPortInfo& p) { return p.portName == name; });
+        if (it != listing.end()) ordered.push_back(*it);
+      }
+      PrintPortsJson(ordered, out);
+    } else {
+      for (const std::string& name : names) out << name << '\n';
+    }
     return kExitOk;
   }
 
@@ -254,7 +343,8 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     }
   }
 
-  TerminalUi ui(err);
+  const bool onTerminal = &err == &std::cerr && IsTerminal(stderr);
+  TerminalUi ui(err, onTerminal);
   ListingWithPort lister(CSerialPortInfo::SystemLister(), options.port);
   CSerialPort selectedPort;
   std::unique_ptr<CSerialPort> newPort;
@@ -285,13 +375,34 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     status = code;
     phase = Phase::Done;
   };
+  // Printed on stdout with --json for the errors a script acts upon.
+  std::string jsonError;
+  auto jsonField = [](const char* name, const std::string& value) {
+    return std::string(", \"") + name + "\": " + JsonString(value);
+  };
+
+  // A signal ends the command as closing the page does. The session is closed from here
+  // too, so that a network port still opening on the run loop's thread gives up at once.
+  std::atomic<bool> loopDone{false};
+  std::thread signalWatch([&] {
+    while (!loopDone.load() && StopSignal() == 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (StopSignal() != 0) session.Close();
+  });
 
   while (phase != Phase::Done) {
+    if (int signal = StopSignal()) {
+      status = 128 + signal;
+      break;
+    }
     if (SteadyClock::now() >= deadline) {
+      ui.SetStatus("");
       if (phase == Phase::Entering) {
         err << "no " << model->name << " answered on " << options.port << " within "
             << options.waitSeconds << " s\n";
         status = kExitNoDevice;
+        jsonError = "{\"error\": \"no device\"" + jsonField("model", model->name) +
+                    jsonField("port", options.port) + "}";
       } else {
         status = kExitDeviceError;
       }
@@ -305,7 +416,12 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     while (auto event = ui.TakeEvent()) {
       if (event->box) {
         if (auto product = TerminalUi::ReportedProduct(event->text)) {
-          out << *product << '\n';
+          if (options.json) {
+            out << "{\"error\": \"another model\"" << jsonField("model", *product)
+                << jsonField("expected", model->name) << jsonField("port", options.port) << "}\n";
+          } else {
+            out << *product << '\n';
+          }
           finish(kExitOtherModel);
           break;
         }
@@ -316,6 +432,18 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
         continue;
       }
       if (event->colour != Colour::Red) continue;
+      if (IsOpenFailedReport(event->text)) {
+        ISerialPort& failed =
+            session.UsingNewPort() && newPort ? static_cast<ISerialPort&>(*newPort) : selectedPort;
+        const OpenError why = failed.lastOpenError();
+        if (WaitingCannotCure(*model, why)) {
+          jsonError = "{\"error\": \"cannot open the port\"" + jsonField("port", options.port) +
+                      jsonField("reason", ReasonName(why.reason)) + jsonField("text", why.text) +
+                      "}";
+          finish(kExitCannotOpen);
+          break;
+        }
+      }
       if (phase == Phase::Entering && IsWaitingReport(event->text)) continue;
       if (event->text.rfind("Product is ", 0) == 0) continue;  // its box follows
       finish(kExitDeviceError);
@@ -324,6 +452,22 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     if (phase == Phase::Done) break;
 
     auto now = SteadyClock::now();
+    if (phase == Phase::Entering && onTerminal) {
+      // What is awaited, with the time left, on one line kept below the reports.
+      std::string awaited = "waiting for the device's power restart";
+      if (auto last = ui.LastReport()) {
+        if (IsOpenFailedReport(last->text)) {
+          awaited = "waiting for the port";
+        } else if (last->text == "Waiting for reading PROGRAM MODE!") {
+          awaited = "waiting for the device's answer";
+        }
+      }
+      const auto left = std::chrono::duration<double>(deadline - now).count();
+      ui.SetStatus(awaited + " \u2026 " + std::to_string(static_cast<long>(std::ceil(left))) +
+                   " s left");
+    } else {
+      ui.SetStatus("");
+    }
     if (phase == Phase::Entering) {
       if (session.InProgramMode() && isIdle()) {
         phase = Phase::Operating;
@@ -404,7 +548,11 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     finish(kExitOk);
   }
 
+  loopDone.store(true);
+  signalWatch.join();
+  ui.SetStatus("");
   session.Close();
+  if (options.json && !jsonError.empty()) out << jsonError << '\n';
   return status;
 }
 

@@ -8,16 +8,27 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
+#include "cli/cli_signals.h"
 
 int main(int argc, char** argv) {
+  using namespace setwright::cli;
   // The serial layer runs its ports on Qt threads, which need an application object.
   QCoreApplication app(argc, argv);
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string error;
-  auto options = setwright::cli::ParseOptions(args, error);
+  auto options = ParseOptions(args, error);
   if (!options) {
-    std::cerr << "setwright-cli: " << error << '\n' << setwright::cli::UsageText();
-    return setwright::cli::kExitUsage;
+    std::cerr << "setwright-cli: " << error << '\n' << HelpHint() << '\n';
+    return kExitUsage;
   }
-  return setwright::cli::Run(*options, std::cout, std::cerr);
+  if (options->help) {
+    std::cout << UsageText();
+    return kExitOk;
+  }
+  if (options->version) {
+    std::cout << "setwright-cli " SETWRIGHT_VERSION "\n";
+    return kExitOk;
+  }
+  InstallStopSignals();
+  return Run(*options, std::cout, std::cerr);
 }

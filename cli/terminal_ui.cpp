@@ -18,7 +18,32 @@ const char* ColourName(Colour colour) {
 
 }  // namespace
 
+void TerminalUi::ClearStatus() {
+  if (status_.empty()) return;
+  out_ << "\r\033[K";  // back to the line's start, erase to its end
+  status_.clear();
+}
+
+void TerminalUi::SetStatus(const std::string& text) {
+  if (!statusLine_) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (text == status_) return;
+  if (text.empty()) {
+    ClearStatus();
+  } else {
+    out_ << "\r\033[K" << text;
+    status_ = text;
+  }
+  out_.flush();
+}
+
+std::optional<TerminalUi::Event> TerminalUi::LastReport() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return lastReport_;
+}
+
 void TerminalUi::Print(const std::string& head, const std::string& text) {
+  ClearStatus();
   std::string line = head;
   for (size_t i = 0; i < text.size(); ++i) {
     char c = text[i];

@@ -15,7 +15,9 @@ namespace setwright::cli {
 
 class TerminalUi : public ISessionUi {
  public:
-  explicit TerminalUi(std::ostream& out) : out_(out) {}
+  // statusLine: out is a terminal, on which SetStatus may show one line updated in place.
+  explicit TerminalUi(std::ostream& out, bool statusLine = false)
+      : out_(out), statusLine_(statusLine) {}
 
   void Report(const std::string& text, Colour colour) override;
   void FormChanged() override {}
@@ -39,13 +41,23 @@ class TerminalUi : public ISessionUi {
   std::optional<Event> TakeEvent();
   bool PageClosed();
 
+  // The status line below the reports ("waiting for ... 42 s left"), redrawn in place;
+  // an empty text removes it. Does nothing unless the output is a terminal.
+  void SetStatus(const std::string& text);
+  // The last report shown, for the status line to tell what is awaited.
+  std::optional<Event> LastReport();
+
   // "Product is NAME.\r\n..." of the mismatch box: NAME.
   static std::optional<std::string> ReportedProduct(const std::string& boxText);
 
  private:
   void Print(const std::string& head, const std::string& text);
 
+  void ClearStatus();
+
   std::ostream& out_;
+  const bool statusLine_;
+  std::string status_;  // what the status line shows now
   std::mutex mutex_;
   std::vector<Event> events_;
   std::optional<Event> lastReport_;
