@@ -11,6 +11,8 @@ packages=(
   python3 python3-serial
   fonts-dejavu-core fonts-ipafont-gothic fontconfig
   xvfb xauth
+  ser2net
+  file dpkg-dev lintian appstream desktop-file-utils
 )
 
 missing=()
