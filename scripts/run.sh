@@ -34,6 +34,15 @@ run: Setwright opens with $model on $url. Press OK there, then type "cycle" here
      switch the simulated device off and on: the page reads its settings. "help" lists
      the simulator's commands; closing Setwright ends both.
 TEXT
-# The simulator takes over this shell's process, so Setwright can end it when it closes.
-(cd "$demo" && "$root/build/setwright"; kill -TERM $$ 2>/dev/null) &
+# The simulator takes over this shell's process, so Setwright can end it when it closes,
+# also when Setwright fails (no display, for example).
+(
+  set +e
+  cd "$demo" && "$root/build/setwright"
+  status=$?
+  if [ "$status" -ne 0 ]; then
+    echo "run: Setwright ended with status $status; the simulator ends too" >&2
+  fi
+  kill -TERM $$ 2>/dev/null
+) &
 exec "$root/build/sim/setwright-sim" --model "$model" --port "$port"
