@@ -3,9 +3,9 @@
 #include <QApplication>
 #include <QMessageBox>
 
-#include "app/resources.h"
 #include "app/setwright_dlg.h"
 #include "app/single_instance.h"
+#include "toolkit/resources.h"
 
 namespace setwright {
 

@@ -10,10 +10,10 @@
 #include <QStylePainter>
 #include <QThread>
 
-#include "app/dialog_units.h"
-#include "app/embedded_font.h"
-#include "app/resources.h"
 #include "serial/serial_port_info.h"
+#include "toolkit/dialog_units.h"
+#include "toolkit/embedded_font.h"
+#include "toolkit/resources.h"
 
 namespace setwright {
 
@@ -74,19 +74,6 @@ void DefaultShowMessage(QWidget* parent, const QString& text) {
 }
 
 }  // namespace
-
-std::vector<std::string> ReadNetworkPorts(const SettingsFile& settings) {
-  static const QRegularExpression form(
-      QStringLiteral("^rfc2217://(\\[[0-9A-Fa-f:.]+\\]|[^\\s/:\\[\\]@]+):[0-9]{1,5}$"));
-  std::vector<std::string> urls;
-  for (const std::string& value : settings.ReadSectionValues(CSetwrightDlg::kNetworkSection)) {
-    const QString url = Local(value);
-    if (!form.match(url).hasMatch()) continue;
-    const int port = url.mid(url.lastIndexOf(QLatin1Char(':')) + 1).toInt();
-    if (port >= 1 && port <= 65535) urls.push_back(value);
-  }
-  return urls;
-}
 
 CSetwrightDlg::CSetwrightDlg(Options options, QWidget* parent)
     : QDialog(parent), options_(std::move(options)), settings_(options_.settingsPath) {

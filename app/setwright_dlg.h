@@ -10,8 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "app/product_page.h"
-#include "app/settings_file.h"
+#include "config/network_ports.h"
+#include "config/settings_file.h"
+#include "toolkit/product_page.h"
 
 class QComboBox;
 class QLabel;
@@ -37,7 +38,7 @@ class CSetwrightDlg : public QDialog, public ISelectionDialog {
   static constexpr std::array<const char*, 6> kProducts = {
       "TV-520KBS", "MR-320KBS", "KN-610K/PQ", "MR-310SKB", "ZWE-710SKB", "ZWE-720W/KB"};
   static constexpr const char* kSection = "TV-CONFIG";
-  static constexpr const char* kNetworkSection = "NETWORK-PORTS";
+  static constexpr const char* kNetworkSection = kNetworkPortsSection;
   static constexpr const char* kPortKey = "COMNumber";
   static constexpr const char* kProductKey = "ProductName";
   static constexpr const char* kDefaultPort = "COM1";
@@ -87,9 +88,5 @@ class CSetwrightDlg : public QDialog, public ISelectionDialog {
   QComboBox* portList_ = nullptr;
   QPushButton* okButton_ = nullptr;
 };
-
-// The network ports the settings file names: every value of the section "NETWORK-PORTS"
-// of the form rfc2217://HOST:PORT, in the file's order. Other values are skipped.
-std::vector<std::string> ReadNetworkPorts(const SettingsFile& settings);
 
 }  // namespace setwright

@@ -17,8 +17,8 @@
 #include "cli/cli_signals.h"
 #include "cli/terminal_ui.h"
 #if SETWRIGHT_HAVE_SETTINGS_FILE
-#include "app/settings_file.h"
-#include "app/setwright_dlg.h"
+#include "config/network_ports.h"
+#include "config/settings_file.h"
 #endif
 #include "serial/serial_port.h"
 #include "serial/serial_port_info.h"
@@ -230,8 +230,7 @@ bool IsOpenFailedReport(const std::string& text) {
 // Red reports after which the session keeps waiting for the device. A program-mode
 // time-out is not one of them: the command was sent and the device did not answer.
 bool IsWaitingReport(const std::string& text) {
-  return IsOpenFailedReport(text) ||
-         text == "Waiting for device connected!";
+  return IsOpenFailedReport(text) || text == "Waiting for device connected!";
 }
 
 // A port that waiting cannot bring: the user may not open it, its host name does not

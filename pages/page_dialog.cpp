@@ -14,10 +14,10 @@
 #include <QThread>
 #include <QTimer>
 
-#include "app/dialog_units.h"
-#include "app/embedded_font.h"
-#include "app/resources.h"
 #include "pages/page_fonts.h"
+#include "toolkit/dialog_units.h"
+#include "toolkit/embedded_font.h"
+#include "toolkit/resources.h"
 
 namespace setwright {
 

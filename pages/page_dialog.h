@@ -19,12 +19,12 @@
 #include <string>
 #include <vector>
 
-#include "app/product_page.h"
 #include "serial/serial_port.h"
 #include "serial/serial_port_info.h"
 #include "session/model_table.h"
 #include "session/session.h"
 #include "session/session_ui.h"
+#include "toolkit/product_page.h"
 
 class QComboBox;
 class QLineEdit;

@@ -2,7 +2,7 @@
 
 #include <QFontDatabase>
 
-#include "app/embedded_font.h"
+#include "toolkit/embedded_font.h"
 
 namespace setwright {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/product_page.h"
+#include "toolkit/product_page.h"
 
 namespace setwright {
 

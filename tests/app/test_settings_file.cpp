@@ -6,8 +6,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "app/settings_file.h"
 #include "app/setwright_dlg.h"
+#include "config/settings_file.h"
 #include "support_files.h"
 
 namespace setwright {

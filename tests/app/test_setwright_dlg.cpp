@@ -16,12 +16,12 @@
 #include <QTextLayout>
 #include <thread>
 
-#include "app/dialog_units.h"
-#include "app/embedded_font.h"
 #include "app/setwright_dlg.h"
 #include "serial/serial_port_info.h"
 #include "support_app.h"
 #include "support_files.h"
+#include "toolkit/dialog_units.h"
+#include "toolkit/embedded_font.h"
 
 namespace setwright {
 namespace {
@@ -437,8 +437,7 @@ TEST_F(SelectionDialogTest, LongPortNamesReadApartInTheClosedList) {
   // The opened list is wide enough for its longest entry.
   ports->showPopup();
   const QFontMetrics metrics(ports->view()->font());
-  EXPECT_GE(ports->view()->viewport()->width(),
-            metrics.horizontalAdvance(ports->itemText(1)));
+  EXPECT_GE(ports->view()->viewport()->width(), metrics.horizontalAdvance(ports->itemText(1)));
   ports->hidePopup();
 }
 

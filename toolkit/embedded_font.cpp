@@ -1,4 +1,4 @@
-#include "app/embedded_font.h"
+#include "toolkit/embedded_font.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -8,7 +8,7 @@
 #include <QStringList>
 #include <QWidget>
 
-#include "app/resources.h"
+#include "toolkit/resources.h"
 
 namespace setwright {
 

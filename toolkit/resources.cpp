@@ -1,4 +1,4 @@
-#include "app/resources.h"
+#include "toolkit/resources.h"
 
 #include <QtGlobal>
 

@@ -1,4 +1,4 @@
-#include "app/dialog_units.h"
+#include "toolkit/dialog_units.h"
 
 #include <QFontMetrics>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "app/settings_file.h"
+#include "config/settings_file.h"
 
 #include <QDir>
 #include <QFile>
