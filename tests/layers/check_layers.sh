@@ -12,7 +12,8 @@ declare -A floor=(
   [session]=2 [config]=2 [sim]=2
   [toolkit]=3
   [pages]=4
-  [app]=5 [cli]=5 [bench]=5
+  [app]=5 [cli]=5
+  [bench]=6
 )
 
 failed=0
