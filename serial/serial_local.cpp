@@ -2,6 +2,8 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QSerialPort>
+#include <mutex>
+#include <optional>
 #include <type_traits>
 
 #include "serial/serial_transport.h"
@@ -65,6 +67,10 @@ class LocalTransport : public Transport {
     port_.clear(QSerialPort::AllDirections);
     port_.clearError();
     opened_ = true;
+    {
+      std::lock_guard lock(handleMutex_);
+      handle_ = HandleValue(port_.handle());
+    }
     return true;
   }
 
@@ -95,6 +101,14 @@ class LocalTransport : public Transport {
     return PlatformModemLines(HandleValue(port_.handle()));
   }
 
+  std::optional<uint32_t> ModemLinesFromAnyThread() override {
+    // The descriptor is given up under the same lock before the port closes it, so it is
+    // never one that the system has handed out again.
+    std::lock_guard lock(handleMutex_);
+    if (!handle_) return std::nullopt;
+    return PlatformModemLines(*handle_);
+  }
+
   void Pull() override {
     while (port_.isOpen() && port_.bytesAvailable() > 0) {
       const size_t room = sink_.FreeSpace();
@@ -107,6 +121,10 @@ class LocalTransport : public Transport {
 
   void Close() override {
     opened_ = false;
+    {
+      std::lock_guard lock(handleMutex_);
+      handle_.reset();
+    }
     if (!port_.isOpen()) return;
     QObject::disconnect(&port_, nullptr, &port_, nullptr);
     // Input is dropped. What was written is left to drain: writeData returned only after
@@ -191,6 +209,8 @@ class LocalTransport : public Transport {
   ReceiveSink& sink_;
   QSerialPort port_;
   OpenError failure_;
+  std::mutex handleMutex_;
+  std::optional<intptr_t> handle_;  // the open port's descriptor, for other threads
   bool opened_ = false;
   bool lost_ = false;
 };

@@ -4,6 +4,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
+#include <atomic>
 #include <cctype>
 
 #include "serial/serial_transport.h"
@@ -86,6 +87,12 @@ class NetworkTransport : public Transport {
     return client_.ModemLines();
   }
 
+  std::optional<uint32_t> ModemLinesFromAnyThread() override {
+    const int64_t lines = sharedLines_.load(std::memory_order_acquire);
+    if (lines < 0) return std::nullopt;
+    return static_cast<uint32_t>(lines);
+  }
+
   void Pull() override {
     while (!finished_ && socket_.bytesAvailable() > 0) {
       // Data before the port is ready (a banner) is dropped, as is anything pending at open.
@@ -96,6 +103,7 @@ class NetworkTransport : public Transport {
       std::string data;
       client_.Feed(raw.constData(), static_cast<size_t>(raw.size()), data);
       if (!Send(client_.TakeOutput())) return;
+      ShareModemLines();
       if (ready_) {
         if (!data.empty()) sink_.Receive(data.data(), data.size());
       } else if (client_.Ready()) {
@@ -113,6 +121,7 @@ class NetworkTransport : public Transport {
 
   void Close() override {
     finished_ = true;
+    ShareModemLines();
     timer_.stop();
     QObject::disconnect(&socket_, nullptr, &socket_, nullptr);
     socket_.abort();
@@ -131,9 +140,18 @@ class NetworkTransport : public Transport {
     return true;
   }
 
+  // The last modem state the server reported, for readers on other threads; unknown until
+  // the port is ready and once it has ended.
+  void ShareModemLines() {
+    const std::optional<uint32_t> lines = client_.ModemLines();
+    sharedLines_.store(ready_ && !finished_ && lines ? int64_t{*lines} : -1,
+                       std::memory_order_release);
+  }
+
   void BecomeReady() {
     if (ready_ || finished_) return;
     ready_ = true;
+    ShareModemLines();
     timer_.stop();
     sink_.OpenFinished(true, {});
   }
@@ -163,6 +181,7 @@ class NetworkTransport : public Transport {
   void Fail(const OpenError& why) {
     if (finished_) return;
     finished_ = true;
+    ShareModemLines();
     timer_.stop();
     if (ready_) {
       sink_.ConnectionLost();
@@ -181,6 +200,7 @@ class NetworkTransport : public Transport {
   bool agreed_ = false;  // the server agreed to COM-PORT-OPTION
   bool ready_ = false;   // ... and its modem lines are known, or it never told them
   bool finished_ = false;
+  std::atomic<int64_t> sharedLines_{-1};
   OpenError failure_;
 };
 

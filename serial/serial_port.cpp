@@ -318,11 +318,13 @@ void CSerialPort::setBaudRate(int baudRate) {
 }
 
 void CSerialPort::getModemStatus(uint32_t& status) {
-  impl_->WithTransport([&](Transport& t) {
-    if (const std::optional<uint32_t> lines = t.ModemLines()) {
-      status = *lines & (kModemCts | kModemDsr | kModemRing | kModemDcd);
-    }
-  });
+  // Asked every tick of an open page: read on the caller's thread, without a round trip to
+  // the I/O thread. The lock keeps the transport from going meanwhile.
+  std::lock_guard lock(impl_->mutex);
+  if (!impl_->open || !impl_->transport) return;
+  if (const std::optional<uint32_t> lines = impl_->transport->ModemLinesFromAnyThread()) {
+    status = *lines & (kModemCts | kModemDsr | kModemRing | kModemDcd);
+  }
 }
 
 int CSerialPort::writeData(const void* data, int size) {

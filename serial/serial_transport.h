@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -40,6 +41,10 @@ class Transport {
   virtual void SetBaudRate(int baudRate) = 0;
   // The modem lines in our bit layout, or nothing when the system cannot tell.
   virtual std::optional<uint32_t> ModemLines() = 0;
+  // The same, asked from any thread without waking the I/O thread: a local port asks the
+  // system on its own descriptor, a network port gives the last state its server reported.
+  // The port object calls it with its lock held, so the transport is not destroyed meanwhile.
+  virtual std::optional<uint32_t> ModemLinesFromAnyThread() = 0;
   // Moves waiting bytes into the sink, as far as it has room.
   virtual void Pull() = 0;
   // Stops collecting, drops pending input and releases the port.
