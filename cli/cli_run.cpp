@@ -4,9 +4,11 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <thread>
 #ifdef _WIN32
 #include <io.h>
@@ -382,10 +384,15 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
 
   // A signal ends the command as closing the page does. The session is closed from here
   // too, so that a network port still opening on the run loop's thread gives up at once.
-  std::atomic<bool> loopDone{false};
+  // It looks ten times a second: soon enough for a person pressing Ctrl-C, and cheap for a
+  // session that waits for hours.
+  std::mutex watchMutex;
+  std::condition_variable watchWake;
+  bool loopDone = false;
   std::thread signalWatch([&] {
-    while (!loopDone.load() && StopSignal() == 0)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::unique_lock lock(watchMutex);
+    while (!loopDone && StopSignal() == 0) watchWake.wait_for(lock, std::chrono::milliseconds(100));
+    lock.unlock();
     if (StopSignal() != 0) session.Close();
   });
 
@@ -547,7 +554,11 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     finish(kExitOk);
   }
 
-  loopDone.store(true);
+  {
+    std::lock_guard lock(watchMutex);
+    loopDone = true;
+  }
+  watchWake.notify_all();
   signalWatch.join();
   ui.SetStatus("");
   session.Close();
