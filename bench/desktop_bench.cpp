@@ -117,9 +117,9 @@ StartupSample StartOnce(xcb_connection_t* x, const std::string& program) {
   QTemporaryDir folder;  // the working folder and the single-instance lock of this start
   StartupSample sample;
   const auto start = Clock::now();
-  const pid_t pid = Spawn({program},
-                          {"QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=" + folder.path().toStdString()},
-                          folder.path().toStdString());
+  const pid_t pid =
+      Spawn({program}, {"QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=" + folder.path().toStdString()},
+            folder.path().toStdString());
   pollfd fd{xcb_get_file_descriptor(x), POLLIN, 0};
   while (!sample.mapped && Clock::now() - start < std::chrono::seconds(15)) {
     poll(&fd, 1, 100);
@@ -188,9 +188,11 @@ std::string StartSimulator(const std::string& model, pid_t* pid) {
 }
 
 void MeasureIdle(int seconds) {
-  pid_t sim310 = -1, sim320 = -1;
+  // One simulated device for each session: a network port serves one client at a time.
+  pid_t sim310 = -1, sim320 = -1, simCli = -1;
   const std::string url310 = StartSimulator("MR-310SKB", &sim310);
   const std::string url320 = StartSimulator("MR-320KBS", &sim320);
+  const std::string urlCli = StartSimulator("MR-310SKB", &simCli);
   QTemporaryDir folder;
   const std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen",
                                         "XDG_RUNTIME_DIR=" + folder.path().toStdString()};
@@ -201,7 +203,7 @@ void MeasureIdle(int seconds) {
       {"MR-310SKB page", Spawn({g_self, "--page", "MR-310SKB", url310}, env)},
       {"MR-320KBS page", Spawn({g_self, "--page", "MR-320KBS", url320}, env)},
       {"setwright-cli read", Spawn({BinaryDir() + "/cli/setwright-cli", "read", "--model",
-                                    "MR-310SKB", "--port", url310, "--wait", "3600"},
+                                    "MR-310SKB", "--port", urlCli, "--wait", "3600"},
                                    env)},
       {"bare 50 ms sleeper", Spawn({g_self, "--sleeper"}, env)},
   };
@@ -230,6 +232,7 @@ void MeasureIdle(int seconds) {
   for (const Subject& s : subjects) Stop(s.pid);
   Stop(sim310);
   Stop(sim320);
+  Stop(simCli);
 }
 
 // Child: one page of the program, opened on a network port, running until it is killed.

@@ -189,13 +189,15 @@ std::vector<Step> PowerRestart(ProgramRun& run, const QString& model) {
   return {
       {"the " + model.toStdString() + " page waiting for the power restart",
        [model] { return Log(Page(model)) == QStringLiteral("Waiting for device power restart!"); }},
-      {"the device switched off", [&run] {
+      {"the device switched off",
+       [&run] {
          run.Device().SetPower(false);
          return true;
        }},
       {"the page seeing the device off",
        [model] { return Log(Page(model)) == QStringLiteral("Waiting for device connected!"); }},
-      {"the device switched on", [&run] {
+      {"the device switched on",
+       [&run] {
          run.Device().SetPower(true);
          return true;
        }},
@@ -266,20 +268,20 @@ TEST(ProgramLifecycle, ProductSwitchReturnsToTheSelectionDialog) {
     ASSERT_TRUE(run.Started());
     const QString chosen = QString::fromLatin1(r.chosen), device = QString::fromLatin1(r.device);
     int escapesBeforeClose = -1;
-    std::vector<Step> scene = Scene(
-        PressOk(chosen), PowerRestart(run, chosen), AnswerProductBox(device, true),
-        Step{"the page gone and the selection dialog back",
-             [chosen] {
-               CSetwrightDlg* d = SelectionDialog();
-               return d && !Page(chosen) && VisibleWindows().size() == 1;
-             }},
-        PressOk(device), PowerRestart(run, device), PageReads(device),
-        Step{"the ESC count before the close box",
-             [&] {
-               escapesBeforeClose = run.Escapes();
-               return true;
-             }},
-        CloseBox(device));
+    std::vector<Step> scene =
+        Scene(PressOk(chosen), PowerRestart(run, chosen), AnswerProductBox(device, true),
+              Step{"the page gone and the selection dialog back",
+                   [chosen] {
+                     CSetwrightDlg* d = SelectionDialog();
+                     return d && !Page(chosen) && VisibleWindows().size() == 1;
+                   }},
+              PressOk(device), PowerRestart(run, device), PageReads(device),
+              Step{"the ESC count before the close box",
+                   [&] {
+                     escapesBeforeClose = run.Escapes();
+                     return true;
+                   }},
+              CloseBox(device));
     auto [stepsDone, code] = run.Run(scene);
     EXPECT_EQ(stepsDone, scene.size());
     EXPECT_EQ(code, 0);
