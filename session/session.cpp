@@ -475,6 +475,15 @@ std::string Session::PortName() const {
   return impl_->portName;
 }
 
+std::string Session::WritingKey() const {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  const Impl& d = *impl_;
+  if (d.state != SessionState::Writing) return {};
+  for (const WriteItem& item : d.writeItems)
+    if (item.step == d.WriteStep || item.step + 1 == d.WriteStep) return item.key;
+  return {};
+}
+
 void Session::onReadEvent(const char* /*portName*/, unsigned int readBufferLen) {
   Impl& d = *impl_;
   if (readBufferLen == 0) return;

@@ -104,6 +104,8 @@ class Session : public CSerialPortListener {
   bool UsingNewPort() const;
   DeviceSettings CurrentSettings() const;
   std::string PortName() const;
+  // The key "Save and Reset" is at while writing ("B", ..., "END"), else empty.
+  std::string WritingKey() const;
 
   // CSerialPortListener
   void onReadEvent(const char* portName, unsigned int readBufferLen) override;
