@@ -29,14 +29,16 @@ std::string Lines(const std::vector<std::string>& lines) {
 std::string SimUsage() {
   std::string models;
   for (const auto& name : SimDevice::ModelNames()) models += " " + name;
-  return "usage: setwright-sim --model NAME [--port N] [--bind ADDR] [--off] [--quit-on-eof]\n"
-         "                     [[--fault] FAULT...]\n"
+  return "usage: setwright-sim --model NAME [--port N] [--count N] [--bind ADDR] [--off]\n"
+         "                     [--quit-on-eof] [[--fault] FAULT...]\n"
          "       setwright-sim --model NAME --pty [--off] [--quit-on-eof] [[--fault] FAULT...]\n"
          "       setwright-sim --help | --version\n"
          "Serves one simulated device as a network serial port (the first line printed is\n"
          "its URL) or, with --pty, on a pseudo-terminal (the first line is the path of its\n"
-         "slave, to be opened as a local port; it has no modem lines). Options may also be\n"
-         "written --opt=VALUE. SIGINT, SIGTERM and SIGHUP end it cleanly.\n"
+         "slave, to be opened as a local port; it has no modem lines). --count N serves N\n"
+         "devices on ports N, N+1, ... and prints one URL a line; console commands then name\n"
+         "the device first: cycle 3, cycle all, show 2. Options may also be written\n"
+         "--opt=VALUE. SIGINT, SIGTERM and SIGHUP end it cleanly.\n"
          "models:" +
          models + "\n" + SimConsole::Help();
 }
@@ -60,8 +62,8 @@ bool ParseSimArgs(const std::vector<std::string>& rawArgs, SimArgs* out, std::st
   }
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    const bool takesValue =
-        arg == "--model" || arg == "--port" || arg == "--bind" || arg == "--fault";
+    const bool takesValue = arg == "--model" || arg == "--port" || arg == "--bind" ||
+                            arg == "--fault" || arg == "--count";
     if (takesValue && i + 1 == args.size()) return fail(arg + " needs a value");
     if (arg == "--help" || arg == "-h") {
       parsed.help = true;
@@ -79,6 +81,14 @@ bool ParseSimArgs(const std::vector<std::string>& rawArgs, SimArgs* out, std::st
         return fail("--port needs a number from 0 to 65535");
       }
       parsed.port = static_cast<uint16_t>(port);
+    } else if (arg == "--count") {
+      const std::string& text = args[++i];
+      int count = 0;
+      auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), count);
+      if (ec != std::errc() || end != text.data() + text.size() || count < 1 || count > 256) {
+        return fail("--count needs a number from 1 to 256");
+      }
+      parsed.count = count;
     } else if (arg == "--bind") {
       parsed.bindAddress = args[++i];
     } else if (arg == "--off") {
@@ -100,12 +110,15 @@ bool ParseSimArgs(const std::vector<std::string>& rawArgs, SimArgs* out, std::st
   bool known = false;
   for (const auto& name : SimDevice::ModelNames()) known = known || name == parsed.model;
   if (!known) return fail("no model " + parsed.model);
+  if (parsed.pty && parsed.count > 1) return fail("--pty serves one device; --count is for ports");
+  if (parsed.port != 0 && parsed.port + parsed.count - 1 > 65535)
+    return fail("--port and --count go beyond port 65535");
   *out = std::move(parsed);
   return true;
 }
 
 std::string SimConsole::Help() {
-  return "commands: on, off, cycle [MS], show, status, set KEY=VALUE, pair HOST,\n"
+  return "commands: on, off, cycle [MS], show, status, set KEY=VALUE, pair HOST, new,\n"
          "          fault [NAME[=VALUE] [off] | clear], help, quit\n"
          "faults:   product=MODEL wrong-banner refuse=KEY silent split=N[/GAP] slow=MS\n"
          "          double-ack cut-end=N id=on|off no-del no-paired busy\n";
@@ -165,6 +178,10 @@ SimConsole::Result SimConsole::Execute(std::string_view line) {
     device_.SetSetting(key, assignment.substr(eq + 1));
     return {key + "=" + device_.Setting(key) + "\n"};
   }
+  if (command == "new" && args == 0) {
+    device_.ReplaceUnit();
+    return {"new unit " + device_.Identification() + ", power off\n"};
+  }
   if (command == "pair" && args == 1) {
     device_.AddPairedHost(words[1]);
     return {"paired " + words[1] + "\n"};
@@ -190,6 +207,57 @@ SimConsole::Result SimConsole::Execute(std::string_view line) {
     return {faults.empty() ? "no faults\n" : Lines(faults)};
   }
   return {"unknown command: " + std::string(line) + " (try help)\n"};
+}
+
+BenchConsole::BenchConsole(std::vector<SimDevice*> devices, std::function<void(uint32_t)> pause)
+    : devices_(std::move(devices)), pause_(std::move(pause)) {
+  for (SimDevice* device : devices_) consoles_.emplace_back(*device, pause_);
+}
+
+SimConsole::Result BenchConsole::Execute(std::string_view line) {
+  if (consoles_.size() == 1) return consoles_.front().Execute(line);
+  std::vector<std::string> words = Words(line);
+  if (words.empty()) return {};
+  if (words[0] == "help" || words[0] == "quit") return consoles_.front().Execute(line);
+  const std::string usage = words[0] + " needs the device first: " + words[0] + " 1 to " +
+                            std::to_string(consoles_.size()) + ", or " + words[0] + " all\n";
+  if (words.size() < 2) return {usage};
+  std::vector<size_t> chosen;
+  if (words[1] == "all") {
+    for (size_t i = 0; i < consoles_.size(); ++i) chosen.push_back(i);
+  } else {
+    size_t number = 0;
+    auto [end, ec] = std::from_chars(words[1].data(), words[1].data() + words[1].size(), number);
+    if (ec != std::errc() || end != words[1].data() + words[1].size() || number < 1 ||
+        number > consoles_.size())
+      return {usage};
+    chosen.push_back(number - 1);
+  }
+  std::string rest = words[0];
+  for (size_t i = 2; i < words.size(); ++i) rest += " " + words[i];
+
+  if (words[0] == "cycle" && chosen.size() > 1 && words.size() <= 3) {
+    // All at once, as when the bench's power strip is switched.
+    uint32_t offMs = kDefaultCycleOffMs;
+    if (words.size() == 3) {
+      auto [end, ec] = std::from_chars(words[2].data(), words[2].data() + words[2].size(), offMs);
+      if (ec != std::errc() || end != words[2].data() + words[2].size())
+        return {"cycle needs a time in ms\n"};
+    }
+    for (size_t i : chosen) devices_[i]->SetPower(false);
+    pause_(offMs);
+    for (size_t i : chosen) devices_[i]->SetPower(true);
+    return {"power off, on again after " + std::to_string(offMs) + " ms (" +
+            std::to_string(chosen.size()) + " devices)\n"};
+  }
+  SimConsole::Result all;
+  for (size_t i : chosen) {
+    SimConsole::Result one = consoles_[i].Execute(rest);
+    std::istringstream lines(one.output);
+    for (std::string text; std::getline(lines, text);)
+      all.output += "#" + std::to_string(i + 1) + " " + text + "\n";
+  }
+  return all;
 }
 
 }  // namespace setwright::sim

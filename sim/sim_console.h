@@ -9,7 +9,12 @@
 //   fault               list the faults switched on
 //   fault NAME[=VALUE]  switch a fault on (see device_options.h for the names)
 //   fault NAME off      switch it off again; "fault clear" switches all off
+//   new                 a fresh unit in this one's place (switched off, factory settings, the
+//                       next identification)
 //   help | quit
+//
+// Serving a bench (--count N), every command but help and quit names the device it acts on
+// first: "cycle 3", "cycle all 500", "show 2", "new all".
 #pragma once
 
 #include <cstdint>
@@ -23,11 +28,13 @@
 
 namespace setwright::sim {
 
-// setwright-sim --model NAME [--port N] [--bind ADDR] [--off] [--quit-on-eof] [FAULT...]
+// setwright-sim --model NAME [--port N] [--count N] [--bind ADDR] [--off] [--quit-on-eof]
+//               [FAULT...]
 // Faults are given in the text form of device_options.h, bare or after --fault.
 struct SimArgs {
   std::string model;
-  uint16_t port = 0;  // 0: a free port
+  uint16_t port = 0;  // 0: a free port (for each device)
+  int count = 1;      // devices, on consecutive ports from `port`
   std::string bindAddress = "127.0.0.1";
   bool startOff = false;
   bool quitOnEndOfInput = false;  // by default the device keeps being served without a console
@@ -58,6 +65,19 @@ class SimConsole {
  private:
   SimDevice& device_;
   std::function<void(uint32_t)> pause_;
+};
+
+// The console of a bench of devices: device 1 is the first. With one device it is that
+// device's console.
+class BenchConsole {
+ public:
+  BenchConsole(std::vector<SimDevice*> devices, std::function<void(uint32_t)> pause);
+  SimConsole::Result Execute(std::string_view line);
+
+ private:
+  std::vector<SimDevice*> devices_;
+  std::function<void(uint32_t)> pause_;
+  std::vector<SimConsole> consoles_;
 };
 
 }  // namespace setwright::sim

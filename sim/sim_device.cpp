@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 #include "sim/device_tables.h"
 
@@ -296,6 +297,48 @@ std::vector<std::string> SimDevice::PairedHosts() const {
   return pairedHosts_;
 }
 
+void SimDevice::SetUnitNumber(int number, int unitStep) {
+  std::lock_guard lock(mu_);
+  unitNumber_ = number;
+  unitStep_ = unitStep > 0 ? unitStep : 1;
+}
+
+void SimDevice::ReplaceUnit() {
+  {
+    std::lock_guard lock(mu_);
+    std::erase_if(events_, [](const Event& e) {
+      return e.kind == Event::PowerOn || e.kind == Event::PowerOff;
+    });
+    PowerOffLocked();
+    stored_.clear();
+    for (const auto& rule : table_.keys) stored_.emplace_back(rule.key, rule.factory);
+    working_ = stored_;
+    pairedHosts_.clear();
+    unitNumber_ += unitStep_;
+  }
+  Flush();
+}
+
+int SimDevice::UnitNumber() const {
+  std::lock_guard lock(mu_);
+  return unitNumber_;
+}
+
+std::string SimDevice::Identification() const {
+  std::lock_guard lock(mu_);
+  return IdentificationLocked();
+}
+
+std::string SimDevice::IdentificationLocked() const {
+  // "(00:1A:7D:31:00:01)": the last two bytes carry the unit number.
+  std::string id = table_.identification;
+  const size_t close = id.rfind(')');
+  if (close == std::string::npos || close < 5 || id[close - 3] != ':') return id;
+  char bytes[8];
+  std::snprintf(bytes, sizeof bytes, "%02X:%02X", (unitNumber_ >> 8) & 0xFF, unitNumber_ & 0xFF);
+  return id.replace(close - 5, 5, bytes);
+}
+
 DeviceOptions SimDevice::Options() const {
   std::lock_guard lock(mu_);
   return options_;
@@ -447,13 +490,13 @@ std::string SimDevice::BuildDump() const {
   out += (options_.productModel.empty() ? table_.name : options_.productModel) + " " +
          table_.productRest + eol;
   if (options_.identification == IdentificationLine::Always && !table_.HasIdentification()) {
-    out += table_.identification + eol;
+    out += IdentificationLocked() + eol;
   }
   for (const auto& line : table_.dump) {
     switch (line.kind) {
       case DumpLine::Identification:
         if (options_.identification != IdentificationLine::Never) {
-          out += table_.identification + eol;
+          out += IdentificationLocked() + eol;
         }
         break;
       case DumpLine::Setting:

@@ -97,6 +97,15 @@ class SimDevice : public DeviceModel {
   DeviceOptions Options() const;
   void SetOptions(const DeviceOptions& options);
 
+  // Units of a bench tell themselves apart by their identification (the MAC address): unit
+  // n ends in n ("...:00:01" for unit 1, "...:00:11" for unit 17). ReplaceUnit puts a fresh
+  // unit in this one's place, as a technician does: switched off, factory settings, no paired
+  // hosts, and the number `unitStep` further on (the bench's size, so numbers never repeat).
+  void SetUnitNumber(int number, int unitStep = 1);
+  void ReplaceUnit();
+  int UnitNumber() const;
+  std::string Identification() const;
+
  private:
   SimDevice(const DeviceTable& table, DeviceOptions options);
 
@@ -129,6 +138,7 @@ class SimDevice : public DeviceModel {
   void RestartAfter(uint32_t due);
   void RunDueEvents(uint32_t now);
   std::string* Find(Settings_& settings, std::string_view key) const;
+  std::string IdentificationLocked() const;
 
   // Delivers queued link calls with no lock held, so that a link may take its own locks;
   // one thread at a time delivers, in order.
@@ -136,6 +146,8 @@ class SimDevice : public DeviceModel {
 
   const DeviceTable& table_;
   mutable std::mutex mu_;
+  int unitNumber_ = 1;
+  int unitStep_ = 1;
   DeviceOptions options_;
   IDeviceLink* link_ = nullptr;
   bool powered_ = false;

@@ -1,5 +1,6 @@
-// setwright-sim: serves one simulated device as a network serial port and takes commands on
-// its console. The first line on stdout is the port's URL, so scripts can read it and connect.
+// setwright-sim: serves simulated devices as network serial ports and takes commands on its
+// console. The first lines on stdout are the ports' URLs, one a device, so scripts can read
+// them and connect.
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QTimer>
@@ -8,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,11 +19,11 @@
 #include "sim/sim_console.h"
 #include "sim/sim_device.h"
 
+using setwright::sim::BenchConsole;
 using setwright::sim::ParseSimArgs;
 using setwright::sim::PtyServer;
 using setwright::sim::Rfc2217Server;
 using setwright::sim::SimArgs;
-using setwright::sim::SimConsole;
 using setwright::sim::SimDevice;
 using setwright::sim::SimUsage;
 
@@ -61,27 +63,38 @@ int main(int argc, char** argv) {
 #ifdef SIGHUP
   std::signal(SIGHUP, OnStopSignal);
 #endif
-  auto device = SimDevice::Create(parsed.model, parsed.options);
-  Rfc2217Server server(*device, parsed.bindAddress, parsed.port);
-  PtyServer pty(*device);
-  std::string where;
+  std::vector<std::unique_ptr<SimDevice>> devices;
+  std::vector<std::unique_ptr<Rfc2217Server>> servers;
+  std::vector<SimDevice*> bench;
+  for (int i = 0; i < parsed.count; ++i) {
+    devices.push_back(SimDevice::Create(parsed.model, parsed.options));
+    devices.back()->SetUnitNumber(i + 1, parsed.count);
+    bench.push_back(devices.back().get());
+  }
+  PtyServer pty(*devices.front());
+  std::vector<std::string> where;
   if (parsed.pty) {
     std::string reason;
     if (!pty.Start(&reason)) {
       std::fprintf(stderr, "setwright-sim: cannot create a pseudo-terminal: %s\n", reason.c_str());
       return 1;
     }
-    where = pty.SlavePath();
+    where.push_back(pty.SlavePath());
   } else {
-    if (!server.Start()) {
-      std::fprintf(stderr, "setwright-sim: cannot serve on %s port %u\n",
-                   parsed.bindAddress.c_str(), static_cast<unsigned>(parsed.port));
-      return 1;
+    for (int i = 0; i < parsed.count; ++i) {
+      const uint16_t port = parsed.port == 0 ? 0 : static_cast<uint16_t>(parsed.port + i);
+      servers.push_back(std::make_unique<Rfc2217Server>(*devices[i], parsed.bindAddress, port));
+      if (!servers.back()->Start()) {
+        std::fprintf(stderr, "setwright-sim: cannot serve on %s port %u\n",
+                     parsed.bindAddress.c_str(), static_cast<unsigned>(port));
+        return 1;
+      }
+      where.push_back(servers.back()->Url());
     }
-    where = server.Url();
   }
-  if (!parsed.startOff) device->SetPower(true);
-  std::printf("%s\n", where.c_str());
+  for (auto& device : devices)
+    if (!parsed.startOff) device->SetPower(true);
+  for (const std::string& line : where) std::printf("%s\n", line.c_str());
   std::fflush(stdout);
 
   QTimer signalWatch;
@@ -92,9 +105,9 @@ int main(int argc, char** argv) {
 
   // The console reads on a thread of its own; the main thread only waits for the end.
   const bool quitOnEnd = parsed.quitOnEndOfInput;
-  std::thread console([&device, quitOnEnd] {
-    SimConsole commands(
-        *device, [](uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); });
+  std::thread console([&bench, quitOnEnd] {
+    BenchConsole commands(
+        bench, [](uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); });
     std::string line;
     bool quit = false;
     while (!quit && std::getline(std::cin, line)) {
@@ -106,7 +119,7 @@ int main(int argc, char** argv) {
     if (quit || quitOnEnd) QMetaObject::invokeMethod(qApp, &QCoreApplication::quit);
   });
   int status = app.exec();
-  server.Stop();
+  for (auto& server : servers) server->Stop();
   pty.Stop();
   if (int signal = stopSignal.load()) status = 128 + signal;
   // Without --quit-on-eof the console may still wait for input; nothing is left to do there.
