@@ -17,7 +17,7 @@ enum ExitStatus {
   kExitCannotOpen = 5,   // the port cannot be opened, and waiting would not change that
 };
 
-enum class Command { Ports, Read, Write, Default, ClearPaired };
+enum class Command { Ports, Read, Write, Default, ClearPaired, Apply, Station };
 
 struct Options {
   bool help = false;     // --help: print UsageText() and end
@@ -29,6 +29,12 @@ struct Options {
   double waitSeconds = 60;
   bool json = false;
   std::vector<std::pair<std::string, std::string>> assignments;  // KEY=VALUE of write
+  // apply and station
+  std::string profile;             // --profile FILE
+  std::vector<std::string> ports;  // every --port, in order
+  bool verify = false;
+  std::string report;  // --report FILE (JSON Lines, appended)
+  std::string trace;   // --trace FILE (every command)
 };
 
 // Parses argv (without the program name): options may come before or after the command

@@ -22,69 +22,21 @@
 #include "config/network_ports.h"
 #include "config/settings_file.h"
 #endif
+#include "provision/bench.h"
+#include "provision/profile.h"
 #include "serial/serial_port.h"
 #include "serial/serial_port_info.h"
+#include "serial/wire_trace.h"
 #include "session/session.h"
 
 namespace setwright::cli {
 
+using provision::HasIdentification;
+using provision::Joined;
+using provision::JsonString;
+using provision::SettingsOf;
+
 namespace {
-
-// The system's listing with the command's port in it, so that a port named on the command
-// line counts as present even when no settings file names it.
-class ListingWithPort : public IPortLister {
- public:
-  ListingWithPort(IPortLister& system, std::string port)
-      : system_(system), port_(std::move(port)) {}
-  std::vector<SerialPortInfo> List() override {
-    std::vector<SerialPortInfo> listing = system_.List();
-    bool present = std::any_of(listing.begin(), listing.end(),
-                               [&](const SerialPortInfo& p) { return p.portName == port_; });
-    if (!present) {
-      SerialPortInfo info{port_, "", ""};
-      // A network port is a fixed entry, never reported as a device that came or went.
-      info.fixed = port_.rfind("rfc2217://", 0) == 0;
-      listing.push_back(info);
-    }
-    return listing;
-  }
-
- private:
-  IPortLister& system_;
-  std::string port_;
-};
-
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (c < 0x20 || c >= 0x7F) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);  // device text is 8-bit Latin-1
-          out += buf;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
-}
 
 // Line breaks of a shown text, kept visible on one output line.
 std::string OneLine(const std::string& text) {
@@ -102,42 +54,6 @@ std::string OneLine(const std::string& text) {
 
 bool HasItem(const ModelTable& model, DumpItem item) {
   return model.HasEdit(item);
-}
-
-bool HasIdentification(const ModelTable& model) {
-  return HasItem(model, DumpItem::Identification) || HasItem(model, DumpItem::IdentificationLine);
-}
-
-// Dump keys of the model in dump order with the value the form shows for each.
-std::vector<std::pair<std::string, std::string>> SettingsOf(const ModelTable& model,
-                                                            const FormState& form) {
-  std::vector<std::pair<std::string, std::string>> settings;
-  for (const DumpLine& line : model.dump) {
-    switch (line.item) {
-      case DumpItem::Setting: {
-        const ComboSetting* setting = model.FindSetting(line.key);
-        auto selected = form.selected.find(line.key);
-        std::string value;
-        if (setting && selected != form.selected.end() && selected->second >= 0 &&
-            selected->second < static_cast<int>(setting->values.size()))
-          value = setting->values[selected->second];
-        settings.emplace_back(line.key, value);
-        break;
-      }
-      case DumpItem::Delimiter:
-        settings.emplace_back("DEL", form.delimiterText);
-        break;
-      case DumpItem::Prompt:
-        settings.emplace_back("CMD", form.promptText);
-        break;
-      case DumpItem::Interval:
-        settings.emplace_back("T1", form.intervalText);
-        break;
-      default:
-        break;
-    }
-  }
-  return settings;
 }
 
 void PrintSettings(const ModelTable& model, Session& session, bool json, std::ostream& out) {
@@ -163,64 +79,6 @@ void PrintSettings(const ModelTable& model, Session& session, bool json, std::os
     for (const auto& [key, value] : settings) out << key << '=' << value << '\n';
   }
   out.flush();
-}
-
-std::string Joined(const std::vector<std::string>& values) {
-  std::string out;
-  for (const auto& v : values) out += (out.empty() ? "" : ", ") + v;
-  return out;
-}
-
-// Keys "write" accepts for the model, in write order.
-std::vector<std::string> WritableKeys(const ModelTable& model) {
-  return model.writeOrder;
-}
-
-bool IsHex(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-
-// What the form's boxes would let a user type; the engine's own checks follow once the
-// device's settings are in the form.
-std::optional<std::string> RefusalBeforeEntry(const ModelTable& model, const std::string& key,
-                                              std::string& value) {
-  std::vector<std::string> keys = WritableKeys(model);
-  if (std::find(keys.begin(), keys.end(), key) == keys.end())
-    return "unknown key " + key + " for " + model.name + "; keys: " + Joined(keys);
-  if (const ComboSetting* setting = model.FindSetting(key)) {
-    if (std::find(setting->values.begin(), setting->values.end(), value) == setting->values.end())
-      return key + "=" + value + " refused; allowed values: " + Joined(setting->values);
-    return std::nullopt;
-  }
-  if (key == "DEL") {
-    for (char& c : value) {
-      if (!IsHex(c)) return "DEL=" + value + " refused; allowed: 01 to 7F (hexadecimal) or empty";
-      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    if (value.size() > 2)
-      return "DEL=" + value + " refused; allowed: 01 to 7F (hexadecimal) or empty";
-    if (!value.empty()) {
-      int number = std::stoi(value, nullptr, 16);
-      if (number < 0x01 || number > 0x7F)
-        return "DEL=" + value + " refused; allowed: 01 to 7F (hexadecimal) or empty";
-    }
-    return std::nullopt;
-  }
-  if (key == "CMD") {
-    if (value.empty() || value.size() > 4)
-      return "CMD=" + value + " refused; allowed: 1 to 4 characters";
-    return std::nullopt;
-  }
-  if (key == "T1") {
-    std::string range =
-        std::to_string(model.intervalMin) + " to " + std::to_string(model.intervalMax);
-    if (value.empty() || static_cast<int>(value.size()) > model.intervalMaxChars ||
-        !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
-      return "T1=" + value + " refused; allowed: " + range + " (at most " +
-             std::to_string(model.intervalMaxChars) + " digits)";
-    return std::nullopt;
-  }
-  return std::nullopt;
 }
 
 const std::string kOpenFailed = "Open COM failed! Close using COM APP!";
@@ -303,6 +161,8 @@ using SteadyClock = std::chrono::steady_clock;
 }  // namespace
 
 int Run(const Options& options, std::ostream& out, std::ostream& err) {
+  if (options.command == Command::Apply || options.command == Command::Station)
+    return RunBench(options, out, err);
   if (options.command == Command::Ports) {
 #if SETWRIGHT_HAVE_SETTINGS_FILE
     // Only read: the command never creates or changes the settings file.
@@ -338,18 +198,27 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
   }
   auto assignments = options.assignments;
   for (auto& [key, value] : assignments) {
-    if (auto refusal = RefusalBeforeEntry(*model, key, value)) {
+    if (auto refusal = provision::RefusalBeforeEntry(*model, key, value)) {
       err << *refusal << '\n';
       return kExitUsage;
     }
   }
 
+  std::unique_ptr<FileWireTrace> trace;
+  if (!options.trace.empty()) {
+    trace = std::make_unique<FileWireTrace>(options.trace);
+    if (!trace->Ok()) {
+      err << "cannot open trace " << options.trace << ": " << trace->Error() << '\n';
+      return kExitUsage;
+    }
+  }
   const bool onTerminal = &err == &std::cerr && IsTerminal(stderr);
-  TerminalUi ui(err, onTerminal);
-  ListingWithPort lister(CSerialPortInfo::SystemLister(), options.port);
-  CSerialPort selectedPort;
-  std::unique_ptr<CSerialPort> newPort;
-  if (model->family == Family::SerialToKeyboard) newPort = std::make_unique<CSerialPort>();
+  TerminalUi ui(err, onTerminal, trace.get(), options.port);
+  provision::ListingWithPort lister(CSerialPortInfo::SystemLister(), options.port);
+  std::unique_ptr<ISerialPort> selectedPortObject = MakePort(trace.get());
+  ISerialPort& selectedPort = *selectedPortObject;
+  std::unique_ptr<ISerialPort> newPort;
+  if (model->family == Family::SerialToKeyboard) newPort = MakePort(trace.get());
   Session session(*model, selectedPort, newPort.get(), lister, SystemClock());
   session.SetUi(&ui);
   session.SetManualTicks(true);
@@ -494,35 +363,10 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
         break;
       case Command::Write:
         if (!operationStarted) {
-          session.EditForm([&](FormState& form) {
-            for (const auto& [key, value] : assignments) {
-              if (const ComboSetting* setting = model->FindSetting(key)) {
-                auto it = std::find(setting->values.begin(), setting->values.end(), value);
-                form.selected[key] = static_cast<int>(it - setting->values.begin());
-              } else if (key == "DEL") {
-                form.delimiterText = value;
-              } else if (key == "CMD") {
-                form.promptText = value;
-              } else if (key == "T1") {
-                form.intervalText = value;
-              }
-            }
-          });
+          session.EditForm(
+              [&](FormState& form) { provision::PutIntoForm(*model, assignments, form); });
           // The page's own checks, as when the user leaves each box.
-          std::optional<std::string> refusal;
-          FormState form = session.Form();
-          auto lf = model->FindSetting("LF");
-          auto lfSelected = form.selected.find("LF");
-          if (HasItem(*model, DumpItem::Delimiter) && lf && lfSelected != form.selected.end() &&
-              lfSelected->second >= 0 && lf->values[lfSelected->second] == "2" &&
-              form.delimiterText == "0A")
-            refusal = "LF=2 and DEL=0A can not be set at the same time";
-          if (!refusal && HasItem(*model, DumpItem::Delimiter))
-            refusal = session.CheckDelimiterOnFocusLost();
-          if (!refusal && HasItem(*model, DumpItem::Prompt))
-            refusal = session.CheckPromptOnFocusLost();
-          if (!refusal && HasItem(*model, DumpItem::Interval))
-            refusal = session.CheckIntervalOnFocusLost();
+          std::optional<std::string> refusal = provision::RefusalInForm(session);
           if (refusal) {
             err << "box [" << model->name << "]: " << *refusal << '\n';
             finish(kExitUsage);
@@ -545,6 +389,8 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
         }
         break;
       case Command::Ports:
+      case Command::Apply:
+      case Command::Station:
         break;
     }
     if (phase == Phase::Done || !operationStarted || !isIdle()) continue;

@@ -1,6 +1,6 @@
-// setwright-cli: reads, writes and resets converter devices from scripts, one process per
-// port. It runs the same sessions as the program's pages, writes no settings file and
-// takes no single-instance guard.
+// setwright-cli: reads, writes and resets converter devices from scripts, one port per
+// command, or many ports at once with apply and station. It runs the same sessions as the
+// program's pages, writes no settings file and takes no single-instance guard.
 #include <QCoreApplication>
 #include <iostream>
 #include <string>

@@ -59,6 +59,8 @@ void TerminalUi::Print(const std::string& head, const std::string& text) {
 }
 
 void TerminalUi::Report(const std::string& text, Colour colour) {
+  if (trace_)
+    trace_->Event(port_, std::string("report ") + ColourName(colour) + " " + EscapedText(text));
   std::lock_guard<std::mutex> lock(mutex_);
   // The log box shows one message at a time: the same message again (a port retried every
   // tick) changes nothing a user would see, so it is printed once.
@@ -70,6 +72,7 @@ void TerminalUi::Report(const std::string& text, Colour colour) {
 
 MessageResult TerminalUi::ShowMessageBox(const std::string& text, const std::string& caption,
                                          MessageButtons buttons) {
+  if (trace_) trace_->Event(port_, "box [" + caption + "] " + EscapedText(text));
   std::lock_guard<std::mutex> lock(mutex_);
   Print("box [" + caption + "]: ", text);
   lastReport_.reset();

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "serial/wire_trace.h"
 #include "session/session_ui.h"
 
 namespace setwright::cli {
@@ -16,8 +17,10 @@ namespace setwright::cli {
 class TerminalUi : public ISessionUi {
  public:
   // statusLine: out is a terminal, on which SetStatus may show one line updated in place.
-  explicit TerminalUi(std::ostream& out, bool statusLine = false)
-      : out_(out), statusLine_(statusLine) {}
+  // Reports and boxes also go into `trace`, as notes on `port`, when one is given.
+  explicit TerminalUi(std::ostream& out, bool statusLine = false, WireTrace* trace = nullptr,
+                      std::string port = {})
+      : out_(out), statusLine_(statusLine), trace_(trace), port_(std::move(port)) {}
 
   void Report(const std::string& text, Colour colour) override;
   void FormChanged() override {}
@@ -57,6 +60,8 @@ class TerminalUi : public ISessionUi {
 
   std::ostream& out_;
   const bool statusLine_;
+  WireTrace* trace_;
+  std::string port_;
   std::string status_;  // what the status line shows now
   std::mutex mutex_;
   std::vector<Event> events_;
