@@ -312,6 +312,8 @@ class Bench::PortRun {
       return;
     }
     lastReport_ = event.text;
+    // Every end of an entry, success, error or time-out, reports something else.
+    entryPending_ = event.text == "Waiting for reading PROGRAM MODE!";
     if (event.colour == Colour::Red) {
       if (event.text.rfind("Product is ", 0) == 0) return;  // its box follows
       bool waiting = phase_ == Phase::WaitingPower || phase_ == Phase::Entering ||
@@ -430,8 +432,8 @@ class Bench::PortRun {
     for (const Difference& d : differences)
       reason += (reason.empty() ? "verify: " : ", ") + d.key + " is " + d.deviceValue +
                 ", the profile has " + d.profileValue;
-    FinishUnit(differences.empty(), differences.empty() ? Verify::Ok : Verify::Failed,
-               std::move(differences), reason, now);
+    const bool same = differences.empty();
+    FinishUnit(same, same ? Verify::Ok : Verify::Failed, std::move(differences), reason, now);
   }
 
   void FailUnit(const std::string& reason, uint32_t now) {
@@ -477,16 +479,27 @@ class Bench::PortRun {
   // Takes the unit out of program mode (ESC) and watches the port afresh: the unit left
   // switched on is not taken for a new one.
   void Release() {
+    LeaveUnanswered();
     session_->Close();
     session_->Open();
     pressed_ = false;
     openedAt_ = clock_.NowMs();
   }
 
+  // A unit that was sent the program-mode command and has not answered yet may be in program
+  // mode all the same; the session's closing only leaves one that answered.
+  void LeaveUnanswered() {
+    if (!entryPending_ || session_->InProgramMode()) return;
+    entryPending_ = false;
+    ISerialPort& port = session_->UsingNewPort() && newPort_ ? *newPort_ : *selected_;
+    port.writeData("\x1b", 1);
+  }
+
   void End() {
     if (ended_) return;
     ended_ = true;
     phase_ = Phase::Ended;
+    LeaveUnanswered();
     session_->Close();
     Publish();
     if (thread_) thread_->Stop();  // from its own thread: it ends after this tick
@@ -532,6 +545,7 @@ class Bench::PortRun {
   bool saveStarted_ = false;
   bool unitActive_ = false;
   bool everInProgramMode_ = false;
+  bool entryPending_ = false;
   std::vector<Change> changes_;
   std::string product_, identification_, lastIdentity_, lastReport_;
   std::string publishedText_;

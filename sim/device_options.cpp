@@ -40,6 +40,9 @@ bool ApplyFault(DeviceOptions& options, std::string_view text, bool on, std::str
   } else if (name == "refuse") {
     if (on && value.empty()) return needsValue();
     options.refusedKey = on ? std::string(value) : defaults.refusedKey;
+  } else if (name == "forget") {
+    if (on && value.empty()) return needsValue();
+    options.forgottenKey = on ? std::string(value) : defaults.forgottenKey;
   } else if (name == "silent") {
     options.silent = on;
   } else if (name == "split") {
@@ -104,6 +107,7 @@ std::vector<std::string> DescribeFaults(const DeviceOptions& options) {
   if (!options.productModel.empty()) out.push_back("product=" + options.productModel);
   if (options.wrongBanner) out.push_back("wrong-banner");
   if (!options.refusedKey.empty()) out.push_back("refuse=" + options.refusedKey);
+  if (!options.forgottenKey.empty()) out.push_back("forget=" + options.forgottenKey);
   if (options.silent) out.push_back("silent");
   if (options.splitPieces > 1) {
     out.push_back("split=" + std::to_string(options.splitPieces) + "/" +

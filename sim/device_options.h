@@ -6,6 +6,8 @@
 //   product=MODEL       the product line names MODEL instead of the device's own model
 //   wrong-banner        the banner lacks the blank after "PROGRAM MODE"
 //   refuse=KEY          setting lines for KEY are refused with "ERR"
+//   forget=KEY          setting lines for KEY are acknowledged, but the value is never
+//                       stored (a unit whose memory cell for KEY has gone bad)
 //   silent              the device sends nothing at all
 //   split=N[/GAP]       every reply goes out in N pieces, GAP ms apart (default 30)
 //   slow=MS             every reply leaves MS ms later than usual
@@ -31,7 +33,8 @@ enum class IdentificationLine { AsModel, Always, Never };
 struct DeviceOptions {
   std::string productModel;  // empty: the device's own model name
   bool wrongBanner = false;
-  std::string refusedKey;  // empty: no key is refused
+  std::string refusedKey;    // empty: no key is refused
+  std::string forgottenKey;  // empty: every acknowledged value is stored
   bool silent = false;
   int splitPieces = 1;  // 1: replies go out whole
   uint32_t splitGapMs = 30;

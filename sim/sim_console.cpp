@@ -120,7 +120,7 @@ bool ParseSimArgs(const std::vector<std::string>& rawArgs, SimArgs* out, std::st
 std::string SimConsole::Help() {
   return "commands: on, off, cycle [MS], show, status, set KEY=VALUE, pair HOST, new,\n"
          "          fault [NAME[=VALUE] [off] | clear], help, quit\n"
-         "faults:   product=MODEL wrong-banner refuse=KEY silent split=N[/GAP] slow=MS\n"
+         "faults:   product=MODEL wrong-banner refuse=KEY forget=KEY silent split=N[/GAP] slow=MS\n"
          "          double-ack cut-end=N id=on|off no-del no-paired busy\n";
 }
 

@@ -444,7 +444,7 @@ void SimDevice::HandleSetting(const std::string& line, uint32_t now) {
     Refuse(now);
     return;
   }
-  *Find(working_, key) = normalized;
+  if (key != options_.forgottenKey) *Find(working_, key) = normalized;
   Acknowledge(now);
 }
 
