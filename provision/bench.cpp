@@ -319,11 +319,17 @@ class Bench::PortRun {
       bool waiting = phase_ == Phase::WaitingPower || phase_ == Phase::Entering ||
                      phase_ == Phase::Verifying || phase_ == Phase::NextUnit;
       if (waiting && IsWaitingReport(event.text)) {
-        work_.note = OneLine(event.text);
+        // The program-mode command went out and nothing answered: apply gives up on the
+        // port, as the single commands do; a station waits for the next power-up.
         if (phase_ == Phase::Entering && event.text == model_.timeoutText) {
+          if (!config_.station) {
+            FailUnit(OneLine(event.text), now);
+            return;
+          }
           phase_ = Phase::WaitingPower;
-          if (config_.station) unitActive_ = false;
+          unitActive_ = false;
         }
+        work_.note = OneLine(event.text);
         return;
       }
       FailUnit(OneLine(event.text), now);

@@ -63,7 +63,7 @@ TEST(Bench, GoodSilentAndOtherModelEachGetTheirOwnOutcome) {
   EXPECT_EQ(rig.devices["GOOD"]->Setting("B"), "19200");
   EXPECT_EQ(rig.devices["GOOD"]->Setting("CMD"), "#");
   EXPECT_FALSE(quiet->ok);
-  EXPECT_EQ(quiet->reason, "no MR-310SKB answered on SILENT within 10 s");
+  EXPECT_EQ(quiet->reason, "PROGRAM MODE timeout! Please restart device power!");
   EXPECT_FALSE(other->ok);
   EXPECT_EQ(other->reason, "another model answered: TV-520KBS");
   EXPECT_EQ(rig.devices["OTHER"]->Setting("B"), "9600");
