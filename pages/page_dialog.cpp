@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include "pages/page_fonts.h"
+#include "serial/wire_trace.h"
 #include "toolkit/dialog_units.h"
 #include "toolkit/embedded_font.h"
 #include "toolkit/resources.h"
@@ -115,12 +116,13 @@ QColor StatusColourOf(Colour colour) {
 
 CPageDialog::CPageDialog(const PageDef& def, ISelectionDialog& selection, PageDeps deps)
     : QDialog(nullptr), model_(*FindModel(def.modelName)), def_(def), selection_(selection) {
+  // With QT_LOGGING_RULES="setwright.wire.debug=true" the page's ports are traced.
   if (!deps.selectedPort) {
-    ownSelectedPort_ = std::make_unique<CSerialPort>();
+    ownSelectedPort_ = MakePort(QtLogWireTrace::IfEnabled());
     deps.selectedPort = ownSelectedPort_.get();
   }
   if (model_.family == Family::SerialToKeyboard && !deps.newPort) {
-    ownNewPort_ = std::make_unique<CSerialPort>();
+    ownNewPort_ = MakePort(QtLogWireTrace::IfEnabled());
     deps.newPort = ownNewPort_.get();
   }
   if (model_.family == Family::KeyboardToSerial) deps.newPort = nullptr;
@@ -513,6 +515,11 @@ void CPageDialog::StartClose() {
 // ---- ISessionUi ----
 
 void CPageDialog::Report(const std::string& text, Colour colour) {
+  if (WireTrace* trace = QtLogWireTrace::IfEnabled()) {
+    static const char* const kColours[] = {"blue", "red", "green"};
+    trace->Event(session_->PortName(), std::string("report ") + kColours[static_cast<int>(colour)] +
+                                           " " + EscapedText(text));
+  }
   {
     std::lock_guard<std::mutex> lock(mutex_);
     reportText_ = ForDisplay(text);

@@ -1,6 +1,8 @@
 // The wire trace: its line format, and the trace of a read as a support engineer gets it.
 #include <gtest/gtest.h>
 
+#include <QLoggingCategory>
+#include <QString>
 #include <mutex>
 
 #include "serial/wire_trace.h"
@@ -109,6 +111,28 @@ TEST(WireTrace, ReadHoldsTheProgramModeCommandThenTheDumpInOrder) {
   EXPECT_LT(product, baud);
   EXPECT_LT(baud, prompt);
   EXPECT_NE(prompt, std::string::npos);
+}
+
+std::vector<std::string> wireMessages;
+
+void KeepWireMessages(QtMsgType, const QMessageLogContext& context, const QString& message) {
+  if (context.category && std::string(context.category) == "setwright.wire")
+    wireMessages.push_back(message.toStdString());
+}
+
+// The desktop program's trace is off unless Qt's logging rules switch its category on.
+TEST(WireTrace, DesktopTraceGoesThroughItsLoggingCategoryOnlyWhenSwitchedOn) {
+  EXPECT_EQ(QtLogWireTrace::IfEnabled(), nullptr);
+  QLoggingCategory::setFilterRules("setwright.wire.debug=true");
+  QtMessageHandler previous = qInstallMessageHandler(KeepWireMessages);
+  QtLogWireTrace* trace = QtLogWireTrace::IfEnabled();
+  ASSERT_NE(trace, nullptr);
+  trace->Bytes("COM3", '>', "\r\n@PROG\r\n", 9);
+  qInstallMessageHandler(previous);
+  QLoggingCategory::setFilterRules("setwright.wire.debug=false");
+  EXPECT_EQ(QtLogWireTrace::IfEnabled(), nullptr);
+  ASSERT_EQ(wireMessages.size(), 1u);
+  EXPECT_EQ(Body(wireMessages[0]), "COM3 > 0d 0a 40 50 52 4f 47 0d 0a  |..@PROG..|");
 }
 
 }  // namespace
