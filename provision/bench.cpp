@@ -502,15 +502,16 @@ class Bench::PortRun {
   }
 
   void End() {
-    if (ended_) return;
-    ended_ = true;
+    if (phase_ == Phase::Ended) return;
     phase_ = Phase::Ended;
     LeaveUnanswered();
     session_->Close();
     Publish();
     if (thread_) thread_->Stop();  // from its own thread: it ends after this tick
+    ended_ = true;                 // last: whoever sees it sees the final status too
     bench_.Publish({});            // wakes WaitFinished
   }
+
 
   void Publish() {
     work_.phase = phase_;
