@@ -329,7 +329,9 @@ class Bench::PortRun {
           phase_ = Phase::WaitingPower;
           unitActive_ = false;
         }
-        work_.note = OneLine(event.text);
+        // With --port auto the empty selected port cannot be opened; that is no news.
+        if (!(auto_ && event.text == "Open COM failed! Close using COM APP!"))
+          work_.note = OneLine(event.text);
         return;
       }
       FailUnit(OneLine(event.text), now);
@@ -511,7 +513,6 @@ class Bench::PortRun {
     ended_ = true;                 // last: whoever sees it sees the final status too
     bench_.Publish({});            // wakes WaitFinished
   }
-
 
   void Publish() {
     work_.phase = phase_;

@@ -11,8 +11,10 @@ sim::SimDevice& SimBench::Add(const std::string& port, const std::string& model,
 }
 
 std::unique_ptr<ISerialPort> SimBench::MakePort(const std::string& portName) {
-  // The first object asked for a port is its selected port, wired to the unit.
-  if (portsMade[portName]++ > 0) return std::make_unique<AbsentPort>();
+  // The first object asked for a port is its selected port, wired to the unit; for "auto" it
+  // is the second, the new-port object.
+  const int made = portsMade[portName]++;
+  if (made != (portName == provision::kAutoPort ? 1 : 0)) return std::make_unique<AbsentPort>();
   auto port = std::make_unique<sim::SimPort>(*devices.at(portName), portName, clock.now);
   simPorts.push_back(port.get());
   return port;
@@ -20,7 +22,7 @@ std::unique_ptr<ISerialPort> SimBench::MakePort(const std::string& portName) {
 
 provision::Bench& SimBench::Start(provision::BenchConfig config, provision::ReportFile* report,
                                   WireTrace* trace) {
-  lister = std::make_unique<FixedLister>(config.ports);
+  lister = std::make_unique<FixedLister>(machinePorts.empty() ? config.ports : machinePorts);
   provision::BenchDeps deps;
   deps.ports = this;
   deps.clock = &clock;

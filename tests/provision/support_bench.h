@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -41,20 +42,29 @@ class AbsentPort : public ISerialPort {
   void disconnectReadEvent() override {}
 };
 
+// The machine's ports as the test sets them (a unit's own USB port coming and going).
 class FixedLister : public IPortLister {
  public:
   explicit FixedLister(std::vector<std::string> names) : names_(std::move(names)) {}
   std::vector<SerialPortInfo> List() override {
+    std::lock_guard lock(mutex_);
     std::vector<SerialPortInfo> out;
     for (const auto& name : names_) out.push_back({name, "", ""});
     return out;
   }
+  void Set(std::vector<std::string> names) {
+    std::lock_guard lock(mutex_);
+    names_ = std::move(names);
+  }
 
  private:
+  std::mutex mutex_;
   std::vector<std::string> names_;
 };
 
-// Units by port name: "SIM1" -> a device of `model` with the given faults.
+// Units by port name: "SIM1" -> a device of `model` with the given faults. The unit of the
+// port "auto" is reached through the session's new-port object, on whatever name its USB
+// port comes up with.
 struct SimBench : provision::IPortProvider {
   // Adds a unit on a port; returns it.
   sim::SimDevice& Add(const std::string& port, const std::string& model,
@@ -74,6 +84,8 @@ struct SimBench : provision::IPortProvider {
   std::map<std::string, std::unique_ptr<sim::SimDevice>> devices;
   std::vector<sim::SimPort*> simPorts;
   std::unique_ptr<FixedLister> lister;
+  std::vector<std::string>
+      machinePorts;  // what the lister starts with; the bench's ports when empty
   std::unique_ptr<provision::Bench> bench;
   std::map<std::string, int> portsMade;
 };

@@ -203,6 +203,36 @@ TEST(Station, ProvisionsUnitAfterUnitAndNoUnitTwice) {
   }
 }
 
+// --port auto: a serial-to-keyboard unit is taken when it brings up its own USB port, and
+// the same unit left plugged in is not taken again.
+TEST(Station, AutoPortTakesEachUnitThatBringsUpItsPort) {
+  SimBench rig;
+  sim::SimDevice& unit = rig.Add("auto", "ZWE-710SKB");
+  rig.machinePorts = {"/dev/ttyS0"};
+  auto config = Config("ZWE-710SKB", {{"P", "O"}}, {"auto"});
+  config.station = true;
+  config.verify = true;
+  provision::Bench& bench = rig.Start(config);
+  rig.Ticks(5);
+  EXPECT_EQ(bench.Statuses()[0].note, "");  // the empty selected port is no failure to show
+  for (int n = 1; n <= 2; ++n) {
+    if (n > 1) unit.ReplaceUnit();
+    unit.SetPower(true, rig.clock.now);
+    rig.lister->Set({"/dev/ttyS0", "/dev/ttyACM0"});  // the unit's port comes up
+    ASSERT_TRUE(rig.TickUntil([&] { return bench.Results().size() == size_t(n); }));
+    EXPECT_TRUE(bench.Results().back().ok) << bench.Results().back().reason;
+    EXPECT_EQ(unit.Setting("P"), "O");
+    rig.Ticks(300);
+    EXPECT_EQ(bench.Results().size(), size_t(n));
+    unit.SetPower(false, rig.clock.now);  // unplugged
+    rig.lister->Set({"/dev/ttyS0"});
+    rig.Ticks(5);
+  }
+  bench.RequestStop();
+  ASSERT_TRUE(rig.TickUntil([&] { return bench.Finished(); }, 5));
+  EXPECT_EQ(bench.OkCount(), 2);
+}
+
 // Asked to stop while a unit is being written, the station finishes that unit first, and the
 // unit is left out of program mode.
 TEST(Station, StopFinishesTheUnitInProgress) {
