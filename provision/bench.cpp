@@ -47,6 +47,13 @@ std::string ValueIn(const KeyValues& values, const std::string& key) {
   return {};
 }
 
+// "(00:1A:7D:32:00:01)", a whole identification line, as the MAC address it holds.
+std::string Unwrapped(const std::string& text) {
+  if (text.size() >= 2 && text.front() == '(' && text.back() == ')')
+    return text.substr(1, text.size() - 2);
+  return text;
+}
+
 std::string SecondsText(double seconds) {
   char text[32];
   std::snprintf(text, sizeof text, "%g", seconds);
@@ -360,7 +367,7 @@ class Bench::PortRun {
     everInProgramMode_ = true;
     FormState form = session_->Form();
     product_ = form.productText;
-    identification_ = HasIdentification(model_) ? form.identificationText : "";
+    identification_ = HasIdentification(model_) ? Unwrapped(form.identificationText) : "";
     lastIdentity_ = IdentityOf(form);
     const KeyValues device = SettingsOf(model_, form);
     changes_.clear();

@@ -184,6 +184,31 @@ TEST(CliBench, OneGoodOneSilentOneOtherModel) {
   EXPECT_EQ(byPort[other.Url()].value("reason").toString(), "another model answered: KN-610K/PQ");
 }
 
+// One setwright-sim --count 3 serves three units with their own MAC addresses; one apply
+// provisions them all.
+TEST(CliBench, ApplyToABenchOfThreeUnitsOfOneSimulator) {
+  Sim bench({"--model", "MR-320KBS"}, 3);
+  ASSERT_FALSE(bench.Url(2).isEmpty());
+  QTemporaryDir dir;
+  const QString profile = dir.filePath("p.json");
+  {
+    QFile file(profile);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"({"model": "MR-320KBS", "settings": {"B": "4800", "T1": "120"}})");
+  }
+  QProcess* apply = Start({"apply", "--profile", profile, "--port", bench.Url(0), "--port",
+                           bench.Url(1), "--port", bench.Url(2), "--verify", "--wait", "30"});
+  // Without --enter every port waits for its unit's power restart; all three at once.
+  ASSERT_TRUE(WaitOnStandardError(apply, bench.Url(2) + " MR-320KBS: waiting for power restart"));
+  bench.Command("cycle all 300");
+  Result result = Finish(apply);
+  ASSERT_EQ(result.status, 0) << result.err.toStdString();
+  for (int i = 0; i < 3; ++i)
+    EXPECT_TRUE(result.out.contains(
+        QString(" %1 MR-320KBS 00:1A:7D:32:00:0%2 ok ").arg(bench.Url(i)).arg(i + 1)))
+        << result.out.toStdString();
+}
+
 TEST(CliBench, RefusedProfileTouchesNoPort) {
   Sim unit({"--model", "MR-310SKB"});
   QTemporaryDir dir;
