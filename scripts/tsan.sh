@@ -14,7 +14,6 @@ tests=(
   serial_test_rfc2217_loopback
   session_test_stress
   session_test_poll_thread
-  provision_test_bench_threads
   sim_test_sim_device
   pages_test_page_end_to_end
   pages_test_page_switch

@@ -1,6 +1,5 @@
 // The bench as setwright-cli runs it: real port objects over the network transport, each
-// port's session on its own PollThread, against simulated units served in-process. Run
-// under the thread checker as well (scripts/tsan.sh).
+// port's session on its own PollThread, against simulated units served in-process.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
