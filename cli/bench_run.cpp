@@ -172,7 +172,8 @@ int RunBench(const Options& options, std::ostream& out, std::ostream& err) {
     out.flush();
   }
   if (!config.station && StopSignal() != 0) return 128 + StopSignal();
-  return bench.AllOk() && bench.ReportError().empty() ? kExitOk : kExitDeviceError;
+  if (bench.AllOk() && bench.ReportError().empty()) return kExitOk;
+  return bench.OnlyPortsThatCannotOpenFailed() ? kExitCannotOpen : kExitDeviceError;
 }
 
 }  // namespace setwright::cli

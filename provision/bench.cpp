@@ -12,6 +12,7 @@ namespace setwright::provision {
 namespace {
 
 constexpr uint32_t kEnterRepeatMs = 3000;
+const std::string kOpenFailed = "Open COM failed! Close using COM APP!";
 // After "Save and Reset" a unit stores its settings and restarts; "Enter Prog Mode" for the
 // verification waits this long first, and a station takes a unit that answers within
 // kOwnRestartMs with the same identification for that unit's own restart.
@@ -294,9 +295,28 @@ class Bench::PortRun {
     return form.productText + "\n" + (HasIdentification(model_) ? form.identificationText : "");
   }
 
+  static bool IsOpenFailedReport(const std::string& text) {
+    return text.rfind(kOpenFailed, 0) == 0;  // the port's reason may follow on a second line
+  }
+
   bool IsWaitingReport(const std::string& text) const {
-    return text == "Open COM failed! Close using COM APP!" || text == model_.timeoutText ||
+    return IsOpenFailedReport(text) || text == model_.timeoutText ||
            text == "Waiting for device connected!";
+  }
+
+  // A port that waiting cannot bring: the user may not open it, its host name does not
+  // resolve, or a keyboard-to-serial unit's port is not there (those units bring up no port
+  // of their own).
+  bool WaitingCannotCure(const OpenError& error) const {
+    switch (error.reason) {
+      case OpenFailure::PermissionDenied:
+      case OpenFailure::NameNotResolved:
+        return true;
+      case OpenFailure::NoSuchPort:
+        return model_.family == Family::KeyboardToSerial;
+      default:
+        return false;
+    }
   }
 
   void MaybePressEnter(uint32_t now, uint32_t notBefore) {
@@ -325,6 +345,17 @@ class Bench::PortRun {
       if (event.text.rfind("Product is ", 0) == 0) return;  // its box follows
       bool waiting = phase_ == Phase::WaitingPower || phase_ == Phase::Entering ||
                      phase_ == Phase::Verifying || phase_ == Phase::NextUnit;
+      if (IsOpenFailedReport(event.text) && !auto_) {
+        ISerialPort& port = session_->UsingNewPort() && newPort_ ? *newPort_ : *selected_;
+        const OpenError why = port.lastOpenError();
+        if (WaitingCannotCure(why)) {
+          cannotOpen_ = true;
+          FailUnit(DescribeOpenError(port_, why), now);
+          cannotOpen_ = false;
+          End();
+          return;
+        }
+      }
       if (waiting && IsWaitingReport(event.text)) {
         // The program-mode command went out and nothing answered: apply gives up on the
         // port, as the single commands do; a station waits for the next power-up.
@@ -472,6 +503,7 @@ class Bench::PortRun {
     r.ok = ok;
     r.reason = reason;
     r.lastReport = OneLine(lastReport_);
+    r.cannotOpen = cannotOpen_;
     r.seconds = double(now - (unitActive_ ? unitStartedAt_ : openedAt_)) / 1000.0;
     const bool verified = phase_ == Phase::Verifying;
     unitActive_ = false;
@@ -561,6 +593,7 @@ class Bench::PortRun {
   bool unitActive_ = false;
   bool everInProgramMode_ = false;
   bool entryPending_ = false;
+  bool cannotOpen_ = false;
   std::vector<Change> changes_;
   std::string product_, identification_, lastIdentity_, lastReport_;
   std::string publishedText_;
@@ -634,6 +667,17 @@ bool Bench::AllOk() const {
   if (FailedCount() > 0) return false;
   if (config_.station) return true;
   return OkCount() == static_cast<int>(runs_.size());
+}
+
+bool Bench::OnlyPortsThatCannotOpenFailed() const {
+  std::lock_guard lock(mutex_);
+  bool failed = false;
+  for (const UnitResult& r : results_) {
+    if (r.ok) continue;
+    if (!r.cannotOpen) return false;
+    failed = true;
+  }
+  return failed;
 }
 
 std::string Bench::ReportError() const {

@@ -131,6 +131,8 @@ class Bench {
   int FailedCount() const;
   // Apply: every port succeeded. Station: no unit failed.
   bool AllOk() const;
+  // Some unit failed, and every failure was a port that cannot be opened.
+  bool OnlyPortsThatCannotOpenFailed() const;
   // A problem with the report file, if one came up.
   std::string ReportError() const;
 

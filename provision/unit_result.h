@@ -29,9 +29,10 @@ struct UnitResult {
   Verify verify = Verify::NotAsked;
   std::vector<Difference> differences;
   bool ok = false;
-  std::string reason;      // why it failed; empty when ok
-  std::string lastReport;  // the session's last report
-  double seconds = 0;      // from the program-mode command to the result
+  std::string reason;       // why it failed; empty when ok
+  std::string lastReport;   // the session's last report
+  double seconds = 0;       // from the program-mode command to the result
+  bool cannotOpen = false;  // the port cannot be opened, and waiting would not change that
 };
 
 // "#17 /dev/ttyUSB0 MR-310SKB 00:1A:7D:31:00:11 ok 1.9 s", or "... failed 4.0 s: reason".

@@ -158,8 +158,17 @@ bool TracedPort::open() {
     settings = lineSettings_;
     statusKnown_ = false;
   }
-  trace_.Event(name, "open " + settings + (ok ? " ok" : " failed"));
+  std::string outcome = " ok";
+  if (!ok) {
+    const std::string why = inner_->lastOpenError().text;
+    outcome = " failed" + (why.empty() ? std::string() : ": " + why);
+  }
+  trace_.Event(name, "open " + settings + outcome);
   return ok;
+}
+
+OpenError TracedPort::lastOpenError() {
+  return inner_->lastOpenError();
 }
 
 bool TracedPort::isOpen() {

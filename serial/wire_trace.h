@@ -111,6 +111,7 @@ class TracedPort : public ISerialPort, private CSerialPortListener {
   int readData(void* data, int size) override;
   void connectReadEvent(CSerialPortListener* listener) override;
   void disconnectReadEvent() override;
+  OpenError lastOpenError() override;
 
  private:
   void onReadEvent(const char* portName, unsigned int readBufferLen) override;

@@ -209,6 +209,30 @@ TEST(CliBench, ApplyToABenchOfThreeUnitsOfOneSimulator) {
         << result.out.toStdString();
 }
 
+// A port that waiting cannot bring fails at once with its reason; exit status 5 when that is
+// the only kind of failure, 1 when a unit failed as well.
+TEST(CliBench, PortThatCannotOpenFailsAtOnce) {
+  QTemporaryDir dir;
+  const QString profile = dir.filePath("p.json");
+  {
+    QFile file(profile);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"({"model": "MR-310SKB", "settings": {"B": "19200"}})");
+  }
+  const QString nowhere = "rfc2217://no-such-host.invalid:2217";
+  Sim good({"--model", "MR-310SKB"});
+  Result one = RunCli({"apply", "--profile", profile, "--port", nowhere, "--port", good.Url(),
+                       "--enter", "--wait", "30"});
+  EXPECT_EQ(one.status, 5) << one.err.toStdString() << one.out.toStdString();
+  EXPECT_TRUE(one.out.contains(" " + nowhere + " MR-310SKB - failed ")) << one.out.toStdString();
+  EXPECT_TRUE(one.out.contains(": " + nowhere + ": ")) << one.out.toStdString();
+
+  Sim other({"--model", "TV-520KBS"});
+  Result two = RunCli({"apply", "--profile", profile, "--port", nowhere, "--port", other.Url(),
+                       "--enter", "--wait", "30"});
+  EXPECT_EQ(two.status, 1) << two.err.toStdString() << two.out.toStdString();
+}
+
 TEST(CliBench, RefusedProfileTouchesNoPort) {
   Sim unit({"--model", "MR-310SKB"});
   QTemporaryDir dir;

@@ -10,7 +10,7 @@ cli=${2:-}
 declare -A floor=(
   [serial]=1
   [session]=2 [config]=2 [sim]=2
-  [toolkit]=3
+  [toolkit]=3 [provision]=3
   [pages]=4
   [app]=5 [cli]=5
   [bench]=6
