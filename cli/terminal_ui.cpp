@@ -2,22 +2,6 @@
 
 namespace setwright::cli {
 
-namespace {
-
-const char* ColourName(Colour colour) {
-  switch (colour) {
-    case Colour::Red:
-      return "red";
-    case Colour::Green:
-      return "green";
-    case Colour::Blue:
-      break;
-  }
-  return "blue";
-}
-
-}  // namespace
-
 void TerminalUi::ClearStatus() {
   if (status_.empty()) return;
   out_ << "\r\033[K";  // back to the line's start, erase to its end

@@ -19,18 +19,6 @@ const std::string kOpenFailed = "Open COM failed! Close using COM APP!";
 constexpr uint32_t kRestartSettleMs = 1500;
 constexpr uint32_t kOwnRestartMs = 20000;
 
-const char* ColourName(Colour colour) {
-  switch (colour) {
-    case Colour::Red:
-      return "red";
-    case Colour::Green:
-      return "green";
-    case Colour::Blue:
-      break;
-  }
-  return "blue";
-}
-
 std::string OneLine(const std::string& text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {

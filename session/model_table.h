@@ -16,6 +16,19 @@ enum class Family { SerialToKeyboard, KeyboardToSerial };
 
 enum class Colour { Blue = 0, Red = 1, Green = 2 };
 
+// "blue", "red" or "green": the colour's name where reports are written as text.
+inline const char* ColourName(Colour colour) {
+  switch (colour) {
+    case Colour::Red:
+      return "red";
+    case Colour::Green:
+      return "green";
+    case Colour::Blue:
+      break;
+  }
+  return "blue";
+}
+
 // A setting shown in a drop-down list.
 struct ComboSetting {
   std::string key;                  // key of the dump and write lines: "B", "RTS", "R", ...

@@ -124,20 +124,6 @@ void FakeLister::Set(const std::vector<std::string>& names) {
   for (const auto& n : names) ports_.push_back({n, "", ""});
 }
 
-namespace {
-const char* ColourName(Colour c) {
-  switch (c) {
-    case Colour::Blue:
-      return "blue";
-    case Colour::Red:
-      return "red";
-    case Colour::Green:
-      return "green";
-  }
-  return "?";
-}
-}  // namespace
-
 void RecordingUi::Add(std::string line) {
   std::lock_guard<std::mutex> lock(mu_);
   calls_.push_back(std::move(line));
