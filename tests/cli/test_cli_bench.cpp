@@ -14,44 +14,10 @@
 #include <cstdlib>
 #include <memory>
 
+#include "support_cli.h"
 namespace {
 
-QString BinaryDir() {
-  return QString::fromLocal8Bit(std::getenv("SETWRIGHT_BINARY_DIR"));
-}
-
-// setwright-sim serving one device (or --count N devices) on loopback ports.
-class Sim {
- public:
-  explicit Sim(const QStringList& args, int count = 1) {
-    process_.setProgram(BinaryDir() + "/sim/setwright-sim");
-    process_.setArguments(
-        QStringList{"--port", "0"} + args +
-        (count > 1 ? QStringList{"--count", QString::number(count)} : QStringList{}));
-    process_.start();
-    EXPECT_TRUE(process_.waitForStarted(10000));
-    while (urls_.size() < count) {
-      while (!process_.canReadLine() && process_.waitForReadyRead(10000)) {
-      }
-      if (!process_.canReadLine()) break;
-      urls_ << QString::fromLatin1(process_.readLine()).trimmed();
-    }
-  }
-  ~Sim() {
-    Command("quit");
-    if (!process_.waitForFinished(5000)) process_.kill();
-    process_.waitForFinished(2000);
-  }
-  QString Url(int i = 0) const { return urls_.value(i); }
-  void Command(const QString& line) {
-    process_.write((line + "\n").toLatin1());
-    process_.waitForBytesWritten(2000);
-  }
-
- private:
-  QProcess process_;
-  QStringList urls_;
-};
+using Sim = SimulatedDevice;
 
 struct Result {
   int status = -1;

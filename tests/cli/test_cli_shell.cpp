@@ -25,58 +25,15 @@
 #include <unistd.h>
 #endif
 
+#include "support_cli.h"
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-QString BinaryDir() {
-  return QString::fromLocal8Bit(std::getenv("SETWRIGHT_BINARY_DIR"));
-}
-
 QString Cli() {
   return BinaryDir() + "/cli/setwright-cli";
 }
-
-// One simulated device served on a loopback port.
-class SimulatedDevice {
- public:
-  explicit SimulatedDevice(const QStringList& args) {
-    process_.setProgram(BinaryDir() + "/sim/setwright-sim");
-    process_.setArguments(QStringList{"--port", "0"} + args);
-    process_.start();
-    EXPECT_TRUE(process_.waitForStarted(10000));
-    while (!process_.canReadLine() && process_.waitForReadyRead(10000)) {
-    }
-    url_ = QString::fromLatin1(process_.readLine()).trimmed();
-  }
-  ~SimulatedDevice() {
-    Command("quit");
-    if (!process_.waitForFinished(5000)) process_.kill();
-    process_.waitForFinished(2000);
-  }
-  const QString& Url() const { return url_; }
-  void Command(const QString& line) {
-    process_.write((line + "\n").toLatin1());
-    process_.waitForBytesWritten(2000);
-  }
-  // What the console answers to a command.
-  QString Ask(const QString& line) {
-    process_.readAll();
-    Command(line);
-    QString text;
-    while (process_.waitForReadyRead(2000)) {
-      text += QString::fromLatin1(process_.readAll());
-      if (text.contains("\n") && !process_.waitForReadyRead(200)) break;
-    }
-    return text;
-  }
-  QProcess& process() { return process_; }
-
- private:
-  QProcess process_;
-  QString url_;
-};
 
 struct Result {
   int status = -1;

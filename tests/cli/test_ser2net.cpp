@@ -21,6 +21,7 @@
 #include "sim/pty_server.h"
 #include "sim/rfc2217_server.h"
 #include "sim/sim_device.h"
+#include "support_cli.h"
 
 namespace setwright {
 namespace {
@@ -36,10 +37,6 @@ class QtApplication : public ::testing::Environment {
   }
 };
 const auto* const kQtApplication = ::testing::AddGlobalTestEnvironment(new QtApplication);
-
-QString BinaryDir() {
-  return QString::fromLocal8Bit(std::getenv("SETWRIGHT_BINARY_DIR"));
-}
 
 // The simulated device with a record of every byte the host sent it.
 class RecordingDevice : public sim::DeviceModel {
